@@ -1,0 +1,55 @@
+# add_quillmere_plugin(TARGET
+#     OUTPUT_NAME Keenwright            file name without .8bf
+#     RESOURCES   resources/keenwright  folder holding resources.manifest
+#     SOURCES     ...                   the filter (and its main)
+#     LIBS        ...                   framework libraries to link
+#     [OUTPUT_DIRECTORY dir])           default: build/plugins
+#
+# Makes one .8bf plug-in: a shared library exporting only ENTRYPOINT and the
+# resource table, with the resources of the manifest packed in.
+set(QM_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin_exports.map)
+
+function(add_quillmere_plugin target)
+  cmake_parse_arguments(P "" "OUTPUT_NAME;RESOURCES;OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  if(NOT P_OUTPUT_DIRECTORY)
+    set(P_OUTPUT_DIRECTORY ${QUILLMERE_PLUGIN_DIR})
+  endif()
+  get_filename_component(resdir ${P_RESOURCES} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR})
+  set(manifest ${resdir}/resources.manifest)
+
+  # The manifest's sources are dependencies of the generated table.
+  set(deps ${manifest})
+  file(STRINGS ${manifest} lines)
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "#.*" "" line "${line}")
+    string(STRIP "${line}" line)
+    if(line STREQUAL "")
+      continue()
+    endif()
+    string(REGEX REPLACE "[ \t]+" ";" words "${line}")
+    list(GET words -1 source)
+    list(APPEND deps ${resdir}/${source})
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
+
+  set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
+  add_custom_command(OUTPUT ${generated}
+    COMMAND qm_respack --manifest ${manifest} --out ${generated}
+            --pointer-size ${CMAKE_SIZEOF_VOID_P}
+    DEPENDS qm_respack ${deps}
+    COMMENT "Packing resources of ${target}")
+
+  add_library(${target} MODULE ${P_SOURCES} ${generated})
+  set_target_properties(${target} PROPERTIES
+    PREFIX "" SUFFIX ".8bf"
+    OUTPUT_NAME ${P_OUTPUT_NAME}
+    LIBRARY_OUTPUT_DIRECTORY ${P_OUTPUT_DIRECTORY})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE ${P_LIBS} qm_platform_ui qm_platform_os)
+  target_link_options(${target} PRIVATE -Wl,--version-script=${QM_PLUGIN_EXPORTS})
+  if(NOT QUILLMERE_SANITIZE)
+    # Sanitizer runtimes come from the host program, so only check without them.
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QM_PLUGIN_EXPORTS})
+endfunction()

@@ -1,0 +1,41 @@
+// The REGEDIT4 text format: what the registry files, the preset export and the
+// host's registry command read and write.
+//
+//   REGEDIT4
+//
+//   [HKEY_CURRENT_USER\Software\Quillmere\KeenwrightHD]
+//   "Soft"=hex:3f,ce,0d,01,...
+//   "PluginsDir"="/usr/lib/quillmere/"
+//   "Count"=dword:0000002a
+//
+// Names and strings are escaped as regedit escapes them (\\ and \"). Hex data
+// may continue on the next line after a trailing backslash.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/os/registry.h"
+
+namespace qm::os::regedit {
+
+struct RootedKey {
+    std::string root;  // "HKEY_CURRENT_USER"
+    registry::Key key;
+};
+
+struct ParseResult {
+    std::vector<RootedKey> keys;
+    // 1-based numbers of the lines that did not parse; they are skipped.
+    std::vector<int> badLines;
+    bool hasHeader = false;  // first line is "REGEDIT4"
+};
+
+// Never fails: what parses is kept, the rest is reported in badLines.
+ParseResult parse(std::string_view text);
+
+// Header line, blank line, then each key and its values, "\n" line ends.
+std::string format(const std::vector<RootedKey>& keys);
+
+}  // namespace qm::os::regedit

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Set-up, build and the two main jobs, on a fresh Debian 12 machine or an
+# existing checkout:
+#   bash scripts/dev.sh demo [DIR]   installs what is missing, builds, runs `quillmere demo`
+#   bash scripts/dev.sh test         installs what is missing, builds, runs every test
+#   bash scripts/dev.sh build        installs what is missing and builds
+# BUILD_DIR (default build/) chooses the build tree; CI=true makes warnings errors.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${BUILD_DIR:-$here/build}"
+job="${1:-build}"
+shift || true
+
+packages=(cmake g++ ninja-build pkg-config libjpeg62-turbo-dev libpng-dev
+          libgtest-dev libgmock-dev libbenchmark-dev)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    local werror=OFF
+    [ "${CI:-}" = "true" ] && werror=ON
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DQUILLMERE_WERROR="$werror" >/dev/null
+    cmake --build "$build" --parallel "$(nproc)"
+}
+
+install_missing
+configure_and_build
+
+case "$job" in
+    build) ;;
+    demo) "$build/quillmere" demo "${1:-$here/demo-output}" ;;
+    test) ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" ;;
+    *) echo "unknown job $job (demo, test or build)" >&2; exit 2 ;;
+esac
