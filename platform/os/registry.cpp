@@ -140,47 +140,6 @@ std::string joinPath(std::string folder, std::string_view name) {
     return folder;
 }
 
-// The root as it stands in its file, duplicate keys and values folded together
-// the way a write would fold them.
-std::vector<Key> modelOf(Root root, std::string_view text) {
-    std::vector<Key> keys;
-    regedit::ParseResult parsed = regedit::parse(text);
-    for (regedit::RootedKey& rooted : parsed.keys) {
-        if (!sameNoCase(rooted.root, rootName(root))) continue;
-        rooted.key.path = std::string(normalizeKey(rooted.key.path));
-        keys.push_back(std::move(rooted.key));
-    }
-    std::vector<Key> merged;
-    for (Key& key : keys) {
-        Key* target = nullptr;
-        for (Key& existing : merged) {
-            if (sameNoCase(existing.path, key.path)) target = &existing;
-        }
-        if (target == nullptr) {
-            merged.push_back({std::move(key.path), {}});
-            target = &merged.back();
-        }
-        for (Value& value : key.values) {
-            bool replaced = false;
-            for (Value& existing : target->values) {
-                if (sameNoCase(existing.name, value.name)) {
-                    existing.type = value.type;
-                    existing.data = std::move(value.data);
-                    replaced = true;
-                    break;
-                }
-            }
-            if (!replaced) target->values.push_back(std::move(value));
-        }
-    }
-    return merged;
-}
-
-std::vector<Key> loadRoot(Root root) {
-    std::optional<std::string> text = readFile(rootFile(root));
-    return text ? modelOf(root, *text) : std::vector<Key>();
-}
-
 Key* findKey(std::vector<Key>& keys, std::string_view path) {
     for (Key& key : keys) {
         if (sameNoCase(key.path, path)) return &key;
@@ -222,6 +181,25 @@ void putValue(std::vector<Key>& keys, std::string_view path, const Value& value)
     } else {
         key->values.push_back(value);
     }
+}
+
+// The root as it stands in its file, repeated keys and values folded together
+// the way a write would fold them.
+std::vector<Key> modelOf(Root root, std::string_view text) {
+    const regedit::ParseResult parsed = regedit::parse(text);
+    std::vector<Key> keys;
+    for (const regedit::RootedKey& rooted : parsed.keys) {
+        if (!sameNoCase(rooted.root, rootName(root))) continue;
+        const std::string_view path = normalizeKey(rooted.key.path);
+        if (findKey(keys, path) == nullptr) keys.push_back({std::string(path), {}});
+        for (const Value& value : rooted.key.values) putValue(keys, path, value);
+    }
+    return keys;
+}
+
+std::vector<Key> loadRoot(Root root) {
+    std::optional<std::string> text = readFile(rootFile(root));
+    return text ? modelOf(root, *text) : std::vector<Key>();
 }
 
 // Removes leftovers of writers that died between creating and renaming their
