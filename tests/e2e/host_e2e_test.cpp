@@ -100,11 +100,12 @@ TEST_F(HostTest, FiltersEachKindOfImage) {
         uint32_t tolerance;  // 16-bit samples pass through the 0..32768 scale
         const char* expectedCase;
     } cases[] = {
-        {"rgb8.png", ColourSpace::RGB, false, 8, 3, 0, "3 planes"},
-        {"rgb16.png", ColourSpace::RGB, false, 16, 3, 2, "3 planes"},
-        {"rgba8.png", ColourSpace::RGB, true, 8, 3, 0, "4 planes"},
-        {"rgba16.png", ColourSpace::RGB, true, 16, 3, 2, "4 planes"},
-        {"grey8.png", ColourSpace::Grey, false, 8, 1, 0, "1 planes"},
+        {"rgb8.png", ColourSpace::RGB, false, 8, 3, 0, "3 planes, mode 3, case 1"},
+        {"rgb16.png", ColourSpace::RGB, false, 16, 3, 2, "3 planes, mode 11, case 1"},
+        {"rgba8.png", ColourSpace::RGB, true, 8, 3, 0, "4 planes, mode 3, case 4"},
+        {"rgba16.png", ColourSpace::RGB, true, 16, 3, 2, "4 planes, mode 11, case 4"},
+        {"grey8.png", ColourSpace::Grey, false, 8, 1, 0, "1 planes, mode 1, case 1"},
+        {"grey16.png", ColourSpace::Grey, false, 16, 1, 2, "1 planes, mode 10, case 1"},
     };
     for (const Case& c : cases) {
         Image in = pattern(23, 17, c.colour, c.alpha, c.depth);
@@ -121,14 +122,25 @@ TEST_F(HostTest, FiltersEachKindOfImage) {
     }
 }
 
-TEST_F(HostTest, ReportsFilterCaseAndModeToThePlugin) {
-    // The trace shows what the host offered: RGBA is case 4, with a mask 5.
+TEST_F(HostTest, CmykJpegIsOfferedInCmykMode) {
+    std::string file = save("cmyk.jpg", pattern(12, 10, ColourSpace::CMYK, false, 8));
+    test::writeFile(path("mbox.txt"), "mbox 1\n");
+    auto r = apply({file, "-o", path("out.jpg"), "--settings", path("mbox.txt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("4 planes, mode 4, case 1"), std::string::npos) << r.err;
+    EXPECT_EQ(load(path("out.jpg")).colour, ColourSpace::CMYK);
+}
+
+TEST_F(HostTest, CallsTheSelectorsInOrder) {
     Image in = pattern(8, 8, ColourSpace::RGB, true, 8);
     Image mask = pattern(8, 8, ColourSpace::Grey, false, 8);
     std::string trace = path("trace.txt");
+    test::writeFile(path("mbox.txt"), "mbox 1\n");
     auto r = apply({save("in.png", in), "-o", path("out.png"), "--mask", save("mask.png", mask),
-                    "--trace", trace});
+                    "--trace", trace, "--settings", path("mbox.txt")});
     ASSERT_EQ(r.status, 0) << r.err;
+    // RGBA with a selection is offered as editable transparency with selection.
+    EXPECT_NE(r.err.find("4 planes, mode 3, case 5"), std::string::npos) << r.err;
     std::string t = test::readFile(trace);
     EXPECT_EQ(t.find("parameters"), std::string::npos);  // only with --dialog
     EXPECT_NE(t.find("prepare 0\nstart 0\n"), std::string::npos) << t;
@@ -153,7 +165,9 @@ TEST_F(HostTest, SelectionBlendsByTheMask) {
                     int32_t v = static_cast<int32_t>(in.sample(x, y, c));
                     EXPECT_EQ(static_cast<int32_t>(out.sample(x, y, c)), v + (255 - 2 * v) * m / 255);
                 }
-                if (alpha) EXPECT_EQ(out.sample(x, y, 3), in.sample(x, y, 3));
+                if (alpha) {
+                    EXPECT_EQ(out.sample(x, y, 3), in.sample(x, y, 3));
+                }
             }
     }
 }

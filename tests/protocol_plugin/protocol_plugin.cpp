@@ -166,7 +166,9 @@ extern "C" __attribute__((visibility("default"))) void ENTRYPOINT(int16_t select
                 if (showBox) {
                     std::string text = "processed " + std::to_string(fr->imageSize.h) + " x " +
                                        std::to_string(fr->imageSize.v) + " pixels, " +
-                                       std::to_string(planeCount) + " planes";
+                                       std::to_string(planeCount) + " planes, mode " +
+                                       std::to_string(fr->imageMode) + ", case " +
+                                       std::to_string(fr->filterCase);
                     qm::ui::messageBox(fr->platformData, text, "Protocol Test", qm::ui::kMbOk);
                 }
             }
