@@ -28,20 +28,28 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# configure_and_build DIR [cmake options...]
 configure_and_build() {
+    local dir="$1"
+    shift
     local werror=OFF
     [ "${CI:-}" = "true" ] && werror=ON
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DQUILLMERE_WERROR="$werror" >/dev/null
-    cmake --build "$build" --parallel "$(nproc)"
+    cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DQUILLMERE_WERROR="$werror" "$@" >/dev/null
+    cmake --build "$dir" --parallel "$(nproc)"
 }
 
 install_missing
-configure_and_build
+configure_and_build "$build"
 
 case "$job" in
     build) ;;
     demo) "$build/quillmere" demo "${1:-$here/demo-output}" ;;
-    test) ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" ;;
+    test)
+        ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"
+        # The same tests once more with address and undefined-behaviour checks.
+        configure_and_build "$build-sanitize" -DQUILLMERE_SANITIZE=ON -DQUILLMERE_BENCH=OFF
+        ctest --test-dir "$build-sanitize" --output-on-failure --parallel "$(nproc)"
+        ;;
     *) echo "unknown job $job (demo, test or build)" >&2; exit 2 ;;
 esac
