@@ -3,14 +3,19 @@
 #     RESOURCES   resources/keenwright  folder holding resources.manifest
 #     SOURCES     ...                   the filter (and its main)
 #     LIBS        ...                   framework libraries to link
+#     [FILTER_LIB lib]                  the filter's library (defines filterDescription())
 #     [OUTPUT_DIRECTORY dir])           default: build/plugins
 #
 # Makes one .8bf plug-in: a shared library exporting only ENTRYPOINT and the
-# resource table, with the resources of the manifest packed in.
+# resource table, with the resources of the manifest packed in. Manifest
+# entries of kind preset are factory preset texts: they need FILTER_LIB, from
+# which TARGET_presetc is built to compile each into
+# TARGET_presets/<NAME>.bin for the packer.
 set(QM_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin_exports.map)
 
 function(add_quillmere_plugin target)
-  cmake_parse_arguments(P "" "OUTPUT_NAME;RESOURCES;OUTPUT_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(P "" "OUTPUT_NAME;RESOURCES;OUTPUT_DIRECTORY;FILTER_LIB" "SOURCES;LIBS"
+                        ${ARGN})
   if(NOT P_OUTPUT_DIRECTORY)
     set(P_OUTPUT_DIRECTORY ${QUILLMERE_PLUGIN_DIR})
   endif()
@@ -19,6 +24,8 @@ function(add_quillmere_plugin target)
 
   # The manifest's sources are dependencies of the generated table.
   set(deps ${manifest})
+  set(presetdir ${CMAKE_CURRENT_BINARY_DIR}/${target}_presets)
+  set(packer_options "")
   file(STRINGS ${manifest} lines)
   foreach(line IN LISTS lines)
     string(REGEX REPLACE "#.*" "" line "${line}")
@@ -29,13 +36,41 @@ function(add_quillmere_plugin target)
     string(REGEX REPLACE "[ \t]+" ";" words "${line}")
     list(GET words -1 source)
     list(APPEND deps ${resdir}/${source})
+
+    list(LENGTH words count)
+    if(count EQUAL 4)
+      list(GET words 2 kind)
+    else()
+      set(kind "")
+    endif()
+    if(kind STREQUAL "preset")
+      if(NOT P_FILTER_LIB)
+        message(FATAL_ERROR "${target}: preset resources need FILTER_LIB")
+      endif()
+      if(NOT TARGET ${target}_presetc)
+        add_executable(${target}_presetc ${CMAKE_SOURCE_DIR}/tools/presetc/main.cpp)
+        target_link_libraries(${target}_presetc PRIVATE qm_presetc_lib ${P_FILTER_LIB})
+        set_target_properties(${target}_presetc PROPERTIES
+          RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+        set(packer_options --compiled ${presetdir})
+      endif()
+      list(GET words 1 name)
+      string(TOUPPER "${name}" name)
+      set(record ${presetdir}/${name}.bin)
+      add_custom_command(OUTPUT ${record}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${presetdir}
+        COMMAND ${target}_presetc ${resdir}/${source} ${record}
+        DEPENDS ${target}_presetc ${resdir}/${source}
+        COMMENT "Compiling preset ${name} of ${target}")
+      list(APPEND deps ${record})
+    endif()
   endforeach()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
 
   set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
   add_custom_command(OUTPUT ${generated}
     COMMAND qm_respack --manifest ${manifest} --out ${generated}
-            --pointer-size ${CMAKE_SIZEOF_VOID_P}
+            --pointer-size ${CMAKE_SIZEOF_VOID_P} ${packer_options}
     DEPENDS qm_respack ${deps}
     COMMENT "Packing resources of ${target}")
 

@@ -1,6 +1,9 @@
 // The resource packer: turns a deliverable's manifest into a C++ source that
 // defines the module's resource table. File resources are embedded with
-// .incbin; compiled ones (the PiPL) are written beside the source first.
+// .incbin; compiled ones (the PiPL, the scripting terminology) are written
+// beside the source first.
+// Factory presets (kind preset) come already compiled, one DIR/<NAME>.bin
+// per entry, from the plug-in's preset compiler (--compiled DIR).
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/respack/aete_compiler.h"
 #include "tools/respack/manifest.h"
 #include "tools/respack/pipl_compiler.h"
 
@@ -59,14 +63,15 @@ std::string asmQuoted(const std::string& path) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: qm_respack --manifest FILE --out FILE.cpp --pointer-size 4|8\n");
+                 "usage: qm_respack --manifest FILE --out FILE.cpp --pointer-size 4|8"
+                 " [--compiled DIR]\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string manifestPath, outPath;
+    std::string manifestPath, outPath, compiledDir;
     int pointerSize = static_cast<int>(sizeof(void*));
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -74,6 +79,7 @@ int main(int argc, char** argv) {
         if (a == "--manifest") manifestPath = argv[++i];
         else if (a == "--out") outPath = argv[++i];
         else if (a == "--pointer-size") pointerSize = std::atoi(argv[++i]);
+        else if (a == "--compiled") compiledDir = argv[++i];
         else return usage();
     }
     if (manifestPath.empty() || outPath.empty()) return usage();
@@ -110,16 +116,18 @@ int main(int argc, char** argv) {
             }
             paths.push_back(fs::absolute(source).string());
             sizes.push_back(size);
-        } else if (e.kind == "pipl") {
+        } else if (e.kind == "pipl" || e.kind == "aete") {
             std::string description;
             if (!readFile(source, description)) {
                 std::fprintf(stderr, "%scannot read %s\n", where().c_str(), source.c_str());
                 return 1;
             }
             std::vector<uint8_t> bytes;
-            CompileError pe;
-            if (!compilePipl(description, pointerSize, bytes, pe)) {
-                std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), pe.line, pe.message.c_str());
+            CompileError ce;
+            bool compiled = e.kind == "pipl" ? compilePipl(description, pointerSize, bytes, ce)
+                                             : compileAete(description, bytes, ce);
+            if (!compiled) {
+                std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), ce.line, ce.message.c_str());
                 return 1;
             }
             fs::path blob = fs::absolute(blobs / ("res" + std::to_string(i) + ".bin"));
@@ -129,6 +137,21 @@ int main(int argc, char** argv) {
             }
             paths.push_back(blob.string());
             sizes.push_back(bytes.size());
+        } else if (e.kind == "preset") {
+            // Compiled by the plug-in's preset compiler into DIR/<NAME>.bin.
+            if (compiledDir.empty()) {
+                std::fprintf(stderr, "%spreset entries need --compiled DIR\n", where().c_str());
+                return 1;
+            }
+            fs::path record = fs::absolute(fs::path(compiledDir) / (e.name + ".bin"));
+            std::error_code sizeError;
+            uintmax_t size = fs::file_size(record, sizeError);
+            if (sizeError || size > 0x7FFFFFFF) {
+                std::fprintf(stderr, "%scannot read %s\n", where().c_str(), record.c_str());
+                return 1;
+            }
+            paths.push_back(record.string());
+            sizes.push_back(size);
         } else {
             std::fprintf(stderr, "%sunknown kind '%s'\n", where().c_str(), e.kind.c_str());
             return 1;

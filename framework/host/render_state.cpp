@@ -1,0 +1,21 @@
+#include "framework/host/render_state.h"
+
+#include <new>
+
+namespace qm::fw {
+
+bool RenderState::allocateWorkingBuffers(size_t pixels) {
+    try {
+        workBuffer.assign(pixels * 3, 0);
+        smoothBuffer.assign(pixels * 3, 0);
+        maskBuffer.assign(pixels, 0);
+    } catch (const std::bad_alloc&) {
+        workBuffer.clear();
+        smoothBuffer.clear();
+        maskBuffer.clear();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qm::fw

@@ -1,0 +1,81 @@
+// Where presets live and how a run's settings are chosen and kept.
+//
+// User presets are REG_BINARY values of the plug-in key under
+// HKEY_CURRENT_USER, named by the preset; "Last Used" among them holds the
+// settings of the last successful run (pinned flag set, later variant only).
+// Factory presets are resources of type 2000 named in upper case, "_" for a
+// blank. The preset list is kept here as data; the dialog shows it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/os/resources.h"
+
+namespace qm::fw {
+
+struct FilterSession;
+
+constexpr uint32_t kFactoryPresetType = 2000;
+constexpr int kMaxUserPresets = 1000;
+constexpr uint32_t kPresetNameBuffer = 64;  // a value name of 64 or more characters ends the list
+constexpr const char* kLastUsedName = "Last Used";
+constexpr const char* kSavePresetEntry = "SAVE USER PRESET";
+constexpr const char* kNotValidPresetText = "Not Valid Preset         ";
+
+// "X-NOISE_REDUCTION" -> "X-Noise Reduction".
+std::string presetDisplayName(std::string_view resourceName);
+// The way back: upper case, every blank but one in the last place as "_".
+std::string presetResourceName(std::string_view entryText);
+
+struct PresetList {
+    // User presets ("?" invalid, "#" pinned, ">" otherwise, then the name),
+    // factory presets by display name, then kSavePresetEntry.
+    std::vector<std::string> entries;
+    int count = 0;     // the entries before kSavePresetEntry
+    int current = 0;   // the entry last loaded
+    int selected = 0;  // the entry the drop-down shows
+    int listId = 0;    // the control last filled (its first fill chooses the start entry)
+};
+
+// The list of the session's plug-in key and the module's factory presets.
+PresetList buildPresetList(const FilterSession& session, const os::ResourceModule& resources);
+
+// count - D, or count - 2 when that is negative (may still be negative).
+int defaultPresetIndex(int count, int defaultPosition);
+// The entry a dialog's first fill loads: "#Last Used" when listed (later
+// variant), else the default index clamped to 0.
+int firstPresetIndex(const PresetList& list, const FilterSession& session);
+
+enum class PresetLoad {
+    Nothing,               // no user preset there and no dialog (or no such index)
+    UserPreset,            // loaded into the session
+    InvalidUserPreset,     // "Not Valid Preset" shown, settings unchanged
+    FactoryPreset,         // loaded (dialog open only)
+    InvalidFactoryPreset,  // ignored silently (dialog open only)
+    PresetDialog,          // the save entry: the caller runs the preset dialog
+};
+
+// Loads entry index of the list (-1: the default index) into the session:
+// value number index of the plug-in key when there is one, otherwise (with a
+// dialog open) the factory preset the entry's text names. Accepted records
+// are decoded into session.renderState's slots when it exists and pushed to
+// the dialog's controls when one is open.
+PresetLoad loadPresetAt(FilterSession& session, PresetList& list,
+                        const os::ResourceModule& resources, int index);
+
+// At the start of a run: the host's descriptor record, else "Last Used", else
+// the default factory preset becomes the session's record. Later variant
+// only reads the descriptor and the registry; the earlier one always starts
+// on the default factory preset. Expects the session's format, registry key,
+// default position and FilterRecord (may be null) to be set.
+void chooseStartSettings(FilterSession& session, const os::ResourceModule& resources);
+
+// After a run that applied the filter (later variant): seals the record with
+// the pinned flag, writes "Last Used" and hands the record back to the host
+// as a new descriptor when it offers write procedures.
+void storeLastUsed(FilterSession& session);
+
+}  // namespace qm::fw
