@@ -237,7 +237,7 @@ TEST_F(HostTest, BadInputEndsWithOneLineAndStatus) {
         const char* message;
     } cases[] = {
         {{"apply", "Protocol Test", "--plugins", kPlugins, damaged, "-o", path("o.png")}, 2, "damaged.png"},
-        {{"apply", "Nonesuch", "--plugins", kPlugins, good, "-o", path("o.png")}, 2, "found: \"Protocol Test\""},
+        {{"apply", "Nonesuch", "--plugins", kPlugins, good, "-o", path("o.png")}, 2, "\"Protocol Test\" (in "},
         {{"apply", kBroken + "/NoTable.8bf", good, "-o", path("o.png")}, 2, "no PiPL"},
         {{"apply", kBroken + "/NoEntry.8bf", good, "-o", path("o.png")}, 2, "MISSING_ENTRY"},
         {{"apply", "Protocol Test", "--plugins", kPlugins, good, "-o", path("o.png"), "--settings",
