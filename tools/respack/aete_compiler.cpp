@@ -62,15 +62,10 @@ bool compileAete(std::string_view text, std::vector<uint8_t>& out, CompileError&
         return false;
     };
     std::vector<std::string> w;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
+    bool complete = forEachLine(text, [&](int at, std::string_view line) {
+        lineNumber = at;
         if (!splitWords(line, w)) return fail("unterminated quoted text");
-        if (w.empty()) continue;
+        if (w.empty()) return true;
         for (size_t i = 1; i < w.size(); ++i)
             if (w[i].size() > 255) return fail("texts hold at most 255 characters");
         if (w[0] == "version" && w.size() == 3 && small(w[1]) && small(w[2])) {
@@ -92,7 +87,9 @@ bool compileAete(std::string_view text, std::vector<uint8_t>& out, CompileError&
         } else {
             return fail("expected version, language, suite, event or param with their values");
         }
-    }
+        return true;
+    });
+    if (!complete) return false;
     lineNumber = 0;
     if (suites.empty()) return fail("a terminology needs a suite");
 

@@ -100,16 +100,11 @@ bool compilePipl(std::string_view text, int pointerSize, std::vector<uint8_t>& o
         data.push_back(0);
     };
 
-    size_t pos = 0;
     std::vector<std::string> w;
-    while (pos <= text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
+    bool complete = forEachLine(text, [&](int at, std::string_view line) {
+        lineNumber = at;
         if (!splitWords(line, w)) return fail("unterminated quoted text");
-        if (w.empty()) continue;
+        if (w.empty()) return true;
         const std::string& what = w[0];
         Property p;
         if (what == "kind") {
@@ -172,14 +167,16 @@ bool compilePipl(std::string_view text, int pointerSize, std::vector<uint8_t>& o
                 fici.push_back(static_cast<uint8_t>(*v));
             }
             ++ficiLines;
-            continue;
+            return true;
         } else {
             return fail("unknown property " + what);
         }
         for (const Property& q : properties)
             if (q.key == p.key) return fail("property " + what + " given twice");
         properties.push_back(std::move(p));
-    }
+        return true;
+    });
+    if (!complete) return false;
     lineNumber = 0;
     if (ficiLines != 0 && ficiLines != 7) return fail("fici needs seven lines, one per filter case");
     if (ficiLines == 7) properties[ficiIndex].data = fici;

@@ -31,6 +31,20 @@ struct CompileError {
 bool compilePipl(std::string_view text, int pointerSize, std::vector<uint8_t>& out,
                  CompileError& error);
 
+// Calls f(lineNumber, line) for each line of a description (1-based, without
+// the line end) while f answers true; answers false when f stopped it.
+template <typename F>
+bool forEachLine(std::string_view text, F&& f) {
+    int lineNumber = 0;
+    for (size_t pos = 0; pos <= text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        if (!f(++lineNumber, text.substr(pos, end - pos))) return false;
+        pos = end + 1;
+    }
+    return true;
+}
+
 // Splits a description line into words; "quoted text" is one word (without
 // the quotes, \" and \\ unescaped). Comments are dropped. False on an open quote.
 bool splitWords(std::string_view line, std::vector<std::string>& words);
