@@ -1,7 +1,7 @@
 #include "framework/host/preview_buffers.h"
 
 #include <cstddef>
-#include <new>
+#include <exception>
 
 namespace qm::fw {
 
@@ -14,7 +14,7 @@ bool PreviewBuffers::allocate(int areaWidth, int areaHeight, int planeCount, boo
         copy.assign(pixels * static_cast<size_t>(planes), 0);
         display.assign(pixels * static_cast<size_t>(planes), 0);
         maskCopy.assign(withMask ? pixels : 0, 0);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {  // bad_alloc, or a size beyond max_size
         copy.clear();
         display.clear();
         maskCopy.clear();

@@ -1,6 +1,6 @@
 #include "framework/host/render_state.h"
 
-#include <new>
+#include <exception>
 
 namespace qm::fw {
 
@@ -9,7 +9,7 @@ bool RenderState::allocateWorkingBuffers(size_t pixels) {
         workBuffer.assign(pixels * 3, 0);
         smoothBuffer.assign(pixels * 3, 0);
         maskBuffer.assign(pixels, 0);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {  // bad_alloc, or a size beyond max_size
         workBuffer.clear();
         smoothBuffer.clear();
         maskBuffer.clear();

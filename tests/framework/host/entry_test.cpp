@@ -335,6 +335,18 @@ TEST_F(EntryTest, MissingHostBuffersAnswerMemFull) {
     EXPECT_EQ(calls.renderPasses, 0);
 }
 
+TEST_F(EntryTest, TinyImagesAndImpossibleBuffers) {
+    FakeHost tiny(1, 1, 4, RGBMode, filterCaseEditableTransparencyNoSelection);
+    ASSERT_EQ(tiny.run(laterFilter()), noErr);
+    EXPECT_EQ(std::memcmp(tiny.out.data(), tiny.in.data(), 4), 0);
+
+    // Working buffers that cannot exist answer false instead of throwing.
+    FilterSession session;
+    RenderState state(session, 4, 64);
+    EXPECT_FALSE(state.allocateWorkingBuffers(SIZE_MAX / 2));
+    EXPECT_TRUE(state.workBuffer.empty());
+}
+
 TEST_F(EntryTest, OtherSelectorsDoNothing) {
     FakeHost host(8, 8);
     for (int s : {0, 2, 5, 77})  // about, prepare, finish, unknown
