@@ -138,25 +138,25 @@ std::vector<FoundPlugin> scanPlugins(const std::vector<std::string>& folders,
     return found;
 }
 
-bool resolvePlugin(const std::string& spec, const std::vector<std::string>& folders,
+bool resolvePlugin(const std::string& name, const std::vector<std::string>& folders,
                    std::string& path, std::string& error) {
     std::error_code ec;
-    if (spec.find('/') != std::string::npos || fs::is_regular_file(spec, ec)) {
-        if (!fs::is_regular_file(spec, ec)) {
-            error = "no plug-in file " + spec;
+    if (name.find('/') != std::string::npos || fs::is_regular_file(name, ec)) {
+        if (!fs::is_regular_file(name, ec)) {
+            error = "no plug-in file " + name;
             return false;
         }
-        path = spec;
+        path = name;
         return true;
     }
     std::vector<std::string> problems;
     std::vector<FoundPlugin> found = scanPlugins(folders, problems);
     for (const FoundPlugin& p : found)
-        if (sameText(p.pipl.name, spec) || sameText(fs::path(p.path).stem().string(), spec)) {
+        if (sameText(p.pipl.name, name) || sameText(fs::path(p.path).stem().string(), name)) {
             path = p.path;
             return true;
         }
-    error = "no plug-in named \"" + spec + "\"; found: ";
+    error = "no plug-in named \"" + name + "\"; found: ";
     if (found.empty()) error += "none";
     for (size_t i = 0; i < found.size(); ++i)
         error += (i ? ", \"" : "\"") + found[i].pipl.name + "\"";

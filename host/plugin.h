@@ -50,7 +50,7 @@ std::vector<FoundPlugin> scanPlugins(const std::vector<std::string>& folders,
 
 // PLUGIN as the user names it: a path, a PiPL name or a file stem (case does
 // not matter for names and stems). The error lists what was found.
-bool resolvePlugin(const std::string& spec, const std::vector<std::string>& folders,
+bool resolvePlugin(const std::string& name, const std::vector<std::string>& folders,
                    std::string& path, std::string& error);
 
 }  // namespace qm::host

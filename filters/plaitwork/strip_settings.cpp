@@ -1,0 +1,106 @@
+#include "filters/plaitwork/strip_settings.h"
+
+#include <algorithm>
+
+namespace qm::plaitwork {
+namespace {
+
+enum class Kind { Slider, Pad, Colour };
+
+struct Limit {
+    Kind kind;
+    int low, high;
+};
+
+// Field by field, the control behind it (the table of the dialog).
+constexpr Limit kLimits[kFieldCount] = {
+    {Kind::Slider, 2, 250}, {Kind::Slider, 2, 250}, {Kind::Slider, 2, 250}, {Kind::Slider, 2, 250},
+    {Kind::Pad, 0, 50},     {Kind::Pad, 0, 50},     {Kind::Pad, 0, 50},     {Kind::Slider, 0, 7},
+    {Kind::Pad, 0, 50},     {Kind::Pad, 0, 50},     {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100},
+    {Kind::Slider, 0, 100}, {Kind::Slider, 0, 3},   {Kind::Colour, 0, 0},   {Kind::Colour, 0, 0},
+    {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100}, {Kind::Colour, 0, 0},   {Kind::Colour, 0, 0},
+    {Kind::Slider, 0, 50},  {Kind::Slider, 0, 50},  {Kind::Slider, 0, 5},   {Kind::Slider, 0, 5},
+    {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100}, {Kind::Slider, 0, 3},
+    {Kind::Colour, 0, 0},   {Kind::Pad, 0, 50},     {Kind::Slider, 0, 50},  {Kind::Slider, 0, 100},
+    {Kind::Slider, 0, 100},
+};
+
+int32_t resolveColour(int32_t value, const HostColours& host) {
+    StripColour c = StripColour::unpack(static_cast<uint32_t>(value));
+    const uint8_t* shown = c.mode == 0 ? host.foreground : c.mode == 1 ? host.background : nullptr;
+    if (shown) {
+        c.r = shown[0];
+        c.g = shown[1];
+        c.b = shown[2];
+    }
+    return static_cast<int32_t>(c.pack());
+}
+
+}  // namespace
+
+fw::ValueSlots limitSlots(const fw::ValueSlots& slots, const HostColours& host) {
+    fw::ValueSlots out = slots;
+    for (int i = 0; i < kFieldCount; ++i) {
+        const Limit& l = kLimits[i];
+        int32_t& v = out[static_cast<size_t>(i)];
+        switch (l.kind) {
+            case Kind::Slider:
+                v = std::clamp(v, l.low, l.high);
+                break;
+            case Kind::Pad: {
+                Pad p = Pad::unpack(v);
+                p.x = std::clamp(p.x, l.low, l.high);
+                p.y = std::clamp(p.y, l.low, l.high);
+                v = p.pack();
+                break;
+            }
+            case Kind::Colour:
+                v = resolveColour(v, host);
+                break;
+        }
+    }
+    return out;
+}
+
+StripSettings settingsFromSlots(const fw::ValueSlots& v) {
+    auto at = [&](Field f) { return v[static_cast<size_t>(f)]; };
+    auto pad = [&](Field f) { return Pad::unpack(at(f)); };
+    auto colour = [&](Field f) { return StripColour::unpack(static_cast<uint32_t>(at(f))); };
+    StripSettings s;
+    s.hSpacing1 = at(kHSpacing1);
+    s.hSpacing2 = at(kHSpacing2);
+    s.vSpacing1 = at(kVSpacing1);
+    s.vSpacing2 = at(kVSpacing2);
+    s.shadowDepth1 = pad(kShadowDepth1);
+    s.shadowDepth2 = pad(kShadowDepth2);
+    s.curvedDeformation = pad(kCurvedDeformation);
+    s.curveShape = at(kCurveShape);
+    s.stretch1 = pad(kStretch1);
+    s.stretch2 = pad(kStretch2);
+    s.moireH = at(kMoireH);
+    s.moireV = at(kMoireV);
+    s.backgroundDeformation = at(kBackgroundDeformation);
+    s.whiteCanvas = at(kWhiteCanvas);
+    s.shadowColour1 = colour(kShadowColour1);
+    s.shadowColour2 = colour(kShadowColour2);
+    s.sideShading1 = at(kSideShading1);
+    s.sideShading2 = at(kSideShading2);
+    s.sideShadowColour1 = colour(kSideShadowColour1);
+    s.sideShadowColour2 = colour(kSideShadowColour2);
+    s.sideBlur1 = at(kSideBlur1);
+    s.sideBlur2 = at(kSideBlur2);
+    s.orientation1 = at(kOrientation1);
+    s.orientation2 = at(kOrientation2);
+    s.lightExiting = at(kLightExiting);
+    s.brightnessRatio = at(kBrightnessRatio);
+    s.saturation = at(kSaturation);
+    s.antialiasing = at(kAntialiasing);
+    s.backgroundColour = colour(kBackgroundColour);
+    s.meshDisplacement = pad(kMeshDisplacement);
+    s.meshSmoothness = at(kMeshSmoothness);
+    s.viewAngle = at(kViewAngle);
+    s.rotate = at(kRotate);
+    return s;
+}
+
+}  // namespace qm::plaitwork
