@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,8 @@ const char* kUsage =
     "      --plugins DIR          look for plug-ins here first\n"
     "      --quality N            JPEG quality of the output (default 92)\n"
     "      --trace FILE           log every call of the plug-in into the host\n"
+    "      --ui-script FILE       run the dialog without a display, driven by this script\n"
+    "      --screenshot DIR       write the dialog's screenshots (PNG) into DIR\n"
     "    with several inputs, OUTPUT is a folder\n"
     "  quillmere registry list [KEY]\n"
     "  quillmere registry export FILE [KEY]\n"
@@ -159,7 +162,7 @@ struct ApplyArgs {
     std::string plugin;
     std::vector<std::string> inputs;
     std::string output;
-    std::string mask, settings, saveSettings, pluginsOption, trace;
+    std::string mask, settings, saveSettings, pluginsOption, trace, uiScript, screenshots;
     RunOptions run;
     int quality = 92;
 };
@@ -211,6 +214,10 @@ int commandApply(std::vector<std::string> args) {
             if (!value(a.pluginsOption)) return usageError("--plugins needs a folder");
         } else if (s == "--trace") {
             if (!value(a.trace)) return usageError("--trace needs a file");
+        } else if (s == "--ui-script") {
+            if (!value(a.uiScript)) return usageError("--ui-script needs a file");
+        } else if (s == "--screenshot") {
+            if (!value(a.screenshots)) return usageError("--screenshot needs a folder");
         } else if (s == "--foreground" || s == "--background") {
             if (!value(colour) ||
                 !parseColour(colour, s == "--foreground" ? a.run.foreground : a.run.background))
@@ -236,6 +243,23 @@ int commandApply(std::vector<std::string> args) {
         if (!readText(a.settings, text)) return complain("cannot read " + a.settings, kExitUsage);
         if (!parseSettings(text, items, error)) return complain(a.settings + ": " + error, kExitUsage);
         a.run.settings = items;
+    }
+    // The plug-in's window layer reads these when its dialog opens
+    // (platform/ui/environment.h); a script means no display.
+    if (!a.uiScript.empty()) {
+        std::string text;
+        if (!readText(a.uiScript, text)) return complain("cannot read " + a.uiScript, kExitUsage);
+        std::error_code ec;
+        const fs::path script = fs::absolute(a.uiScript, ec);
+        setenv("QUILLMERE_HEADLESS", "1", 1);
+        setenv("QUILLMERE_UI_SCRIPT", (ec ? fs::path(a.uiScript) : script).c_str(), 1);
+    }
+    if (!a.screenshots.empty()) {
+        std::error_code ec;
+        fs::create_directories(a.screenshots, ec);
+        if (!fs::is_directory(a.screenshots, ec))
+            return complain("cannot create the folder " + a.screenshots, kExitUsage);
+        setenv("QUILLMERE_SCREENSHOTS", fs::absolute(a.screenshots, ec).c_str(), 1);
     }
     FILE* trace = nullptr;
     if (!a.trace.empty()) {

@@ -13,7 +13,8 @@ job="${1:-build}"
 shift || true
 
 packages=(cmake g++ ninja-build pkg-config libjpeg62-turbo-dev libpng-dev
-          libgtest-dev libgmock-dev libbenchmark-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev
+          libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core xvfb xdotool)
 
 install_missing() {
     local missing=()
