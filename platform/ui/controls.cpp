@@ -343,11 +343,11 @@ void ComboBox::showDropDown(bool show) {
         return;
     }
     if (!list_) {
-        WindowSpec spec;
-        spec.style = kStylePopup | kStyleBorder;
-        spec.owner = &window_->topLevel();
-        spec.procedure = [this](Window& w, uint32_t m, WParam wp, LParam lp) { return handleList(w, m, wp, lp); };
-        list_ = createWindow(std::move(spec));
+        WindowSpec shape;
+        shape.style = kStylePopup | kStyleBorder;
+        shape.owner = &window_->topLevel();
+        shape.procedure = [this](Window& w, uint32_t m, WParam wp, LParam lp) { return handleList(w, m, wp, lp); };
+        list_ = createWindow(std::move(shape));
         list_->surface().selectFont(font_);
     }
     const int rows = visibleRows();
@@ -759,13 +759,13 @@ LResult PushButton::handle(Window& w, uint32_t m, WParam wp, LParam lp) {
 Window& createControl(Window& parent, ItemKind kind, int id, const Rect& pixels, std::string_view text,
                       uint32_t flags, std::shared_ptr<const Font> font) {
     if (!font) font = Font::interfaceFont();
-    WindowSpec spec;
-    spec.style = kStyleChild | ((flags & kItemHidden) ? 0 : kStyleVisible) |
+    WindowSpec shape;
+    shape.style = kStyleChild | ((flags & kItemHidden) ? 0 : kStyleVisible) |
                  ((flags & kItemDisabled) ? kStyleDisabled : 0) | ((flags & kItemTabStop) ? kStyleTabStop : 0);
-    spec.rect = pixels;
-    spec.id = id;
-    if (kind == ItemKind::PushButton) spec.text = text;
-    Window& w = parent.createChild(std::move(spec));
+    shape.rect = pixels;
+    shape.id = id;
+    if (kind == ItemKind::PushButton) shape.text = text;
+    Window& w = parent.createChild(std::move(shape));
     w.surface().selectFont(font);
     switch (kind) {
     case ItemKind::DropDownList:

@@ -299,12 +299,12 @@ intptr_t runModalDialog(const DialogTemplate& t, void* owner, DialogProcedure pr
     if (ownerWindow) ownerWindow = &ownerWindow->topLevel();
 
     const Rect client = mapDialogRect(t, Rect::ofSize(0, 0, t.size.width, t.size.height));
-    WindowSpec spec;
-    spec.style = (t.style | kStylePopup) & ~(kStyleChild | kStyleVisible | kStyleDisabled);
-    spec.rect = windowRectForClient(client, spec.style);
-    spec.text = t.caption;
-    spec.owner = ownerWindow;
-    std::unique_ptr<Window> dialog = createWindow(std::move(spec));
+    WindowSpec shape;
+    shape.style = (t.style | kStylePopup) & ~(kStyleChild | kStyleVisible | kStyleDisabled);
+    shape.rect = windowRectForClient(client, shape.style);
+    shape.text = t.caption;
+    shape.owner = ownerWindow;
+    std::unique_ptr<Window> dialog = createWindow(std::move(shape));
     dialog->centreOnScreen();
     auto part = std::make_unique<DialogPart>(std::move(procedure));
     DialogPart* dp = part.get();

@@ -105,11 +105,11 @@ public:
         if (face_) FT_Done_Face(face_);
     }
 
-    bool open(const FontSpec& spec, std::string* error) {
-        spec_ = spec;
+    bool open(const FontSpec& shape, std::string* error) {
+        spec_ = shape;
         FT_Library lib = library(error);
         if (!lib) return false;
-        std::string path = findFace(spec.bold, error);
+        std::string path = findFace(shape.bold, error);
         if (path.empty()) return false;
         if (FT_New_Face(lib, path.c_str(), 0, &face_) != 0) {
             face_ = nullptr;
@@ -117,8 +117,8 @@ public:
             return false;
         }
         FT_Size_RequestRec request{};
-        request.type = spec.height > 0 ? FT_SIZE_REQUEST_TYPE_CELL : FT_SIZE_REQUEST_TYPE_NOMINAL;
-        int h = spec.height == 0 ? 13 : (spec.height > 0 ? spec.height : -spec.height);
+        request.type = shape.height > 0 ? FT_SIZE_REQUEST_TYPE_CELL : FT_SIZE_REQUEST_TYPE_NOMINAL;
+        int h = shape.height == 0 ? 13 : (shape.height > 0 ? shape.height : -shape.height);
         request.height = static_cast<FT_Long>(h) << 6;
         if (FT_Request_Size(face_, &request) != 0) {
             if (error) *error = "cannot size " + path;
@@ -128,7 +128,7 @@ public:
         ascent_ = static_cast<int>((m.ascender + 32) >> 6);
         descent_ = static_cast<int>((-m.descender + 32) >> 6);
         // Rounding both halves can overshoot the requested cell by one pixel.
-        if (spec.height > 0 && ascent_ + descent_ > spec.height) descent_ = spec.height - ascent_;
+        if (shape.height > 0 && ascent_ + descent_ > shape.height) descent_ = shape.height - ascent_;
         long pos = FT_MulFix(face_->underline_position, m.y_scale);
         long thick = FT_MulFix(face_->underline_thickness, m.y_scale);
         underlineOffset_ = static_cast<int>((-pos + 32) >> 6);
@@ -222,12 +222,12 @@ private:
 
 }  // namespace
 
-std::shared_ptr<const Font> Font::create(const FontSpec& spec, std::string* error) {
+std::shared_ptr<const Font> Font::create(const FontSpec& shape, std::string* error) {
     static std::vector<std::shared_ptr<const Font>> cache;
     for (const auto& f : cache)
-        if (f->spec() == spec) return f;
+        if (f->shape() == shape) return f;
     auto font = std::make_shared<FreeTypeFont>();
-    if (!font->open(spec, error)) return nullptr;
+    if (!font->open(shape, error)) return nullptr;
     cache.push_back(font);
     return font;
 }

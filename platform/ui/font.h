@@ -25,12 +25,12 @@ class Font {
 public:
     // One per FontSpec for the life of the library; null (with error set)
     // when no face can be found or loaded.
-    static std::shared_ptr<const Font> create(const FontSpec& spec, std::string* error = nullptr);
+    static std::shared_ptr<const Font> create(const FontSpec& shape, std::string* error = nullptr);
     // The 13-pixel interface font, normal or underlined.
     static std::shared_ptr<const Font> interfaceFont(bool underline = false);
 
     virtual ~Font() = default;
-    const FontSpec& spec() const { return spec_; }
+    const FontSpec& shape() const { return spec_; }
     int cellHeight() const { return ascent_ + descent_; }
     int ascent() const { return ascent_; }
     int descent() const { return descent_; }

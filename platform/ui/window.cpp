@@ -121,36 +121,36 @@ Rect windowRectForClient(const Rect& client, uint32_t style) {
     return {client.left - f.left, client.top - f.top, client.right + f.right, client.bottom + f.bottom};
 }
 
-Window::Window(WindowSpec&& spec)
-    : parent_(spec.parent),
-      owner_(spec.owner),
-      style_(spec.style),
-      id_(spec.id),
-      text_(std::move(spec.text)),
-      rect_(spec.rect),
-      visible_((spec.style & kStyleVisible) != 0),
-      enabled_((spec.style & kStyleDisabled) == 0),
-      procedure_(std::move(spec.procedure)) {
+Window::Window(WindowSpec&& shape)
+    : parent_(shape.parent),
+      owner_(shape.owner),
+      style_(shape.style),
+      id_(shape.id),
+      text_(std::move(shape.text)),
+      rect_(shape.rect),
+      visible_((shape.style & kStyleVisible) != 0),
+      enabled_((shape.style & kStyleDisabled) == 0),
+      procedure_(std::move(shape.procedure)) {
     resizeSurface();
     invalid_ = clientRect();
     state().live.insert(this);
 }
 
-std::unique_ptr<Window> createWindow(WindowSpec spec) {
-    spec.parent = nullptr;
-    spec.style &= ~kStyleChild;
-    if (!isWindow(spec.owner)) spec.owner = nullptr;
-    std::unique_ptr<Window> w(new Window(std::move(spec)));
+std::unique_ptr<Window> createWindow(WindowSpec shape) {
+    shape.parent = nullptr;
+    shape.style &= ~kStyleChild;
+    if (!isWindow(shape.owner)) shape.owner = nullptr;
+    std::unique_ptr<Window> w(new Window(std::move(shape)));
     state().topLevels.push_back(w.get());
     if (w->visible_) detail::backend().shown(*w, true);
     return w;
 }
 
-Window& Window::createChild(WindowSpec spec) {
-    spec.parent = this;
-    spec.owner = nullptr;
-    spec.style |= kStyleChild;
-    children_.push_back(std::unique_ptr<Window>(new Window(std::move(spec))));
+Window& Window::createChild(WindowSpec shape) {
+    shape.parent = this;
+    shape.owner = nullptr;
+    shape.style |= kStyleChild;
+    children_.push_back(std::unique_ptr<Window>(new Window(std::move(shape))));
     return *children_.back();  // its new surface counts as changed, so it is shown
 }
 

@@ -75,7 +75,7 @@ public:
     Window& operator=(const Window&) = delete;
 
     // A child owned by this window; its rect is in this window's client coordinates.
-    Window& createChild(WindowSpec spec);
+    Window& createChild(WindowSpec shape);
     void destroyChild(Window& child);
 
     Window* parent() const { return parent_; }
@@ -148,8 +148,8 @@ public:
     bool post(uint32_t message, WParam w = 0, LParam l = 0);
 
 private:
-    friend std::unique_ptr<Window> createWindow(WindowSpec spec);
-    explicit Window(WindowSpec&& spec);
+    friend std::unique_ptr<Window> createWindow(WindowSpec shape);
+    explicit Window(WindowSpec&& shape);
     void resizeSurface();
 
     Window* parent_ = nullptr;
@@ -171,7 +171,7 @@ private:
 };
 
 // A top-level window, hidden until shown (or kStyleVisible).
-std::unique_ptr<Window> createWindow(WindowSpec spec);
+std::unique_ptr<Window> createWindow(WindowSpec shape);
 
 // DefWindowProc: what a procedure answers for messages it does not handle.
 LResult defaultProcedure(Window& w, uint32_t message, WParam wParam, LParam lParam);
