@@ -1,0 +1,16 @@
+// The parts of a status label: "first@second".
+#pragma once
+
+#include <string_view>
+
+namespace qm::fw {
+
+// The longest first part the status line shows.
+constexpr size_t kMaxStatusText = 200;
+
+// Part 1: up to the first "@" (all of a label without one), at most
+// kMaxStatusText characters; part 2: after the first "@" (nothing without
+// one); any other part: nothing.
+std::string_view statusText(std::string_view label, int part);
+
+}  // namespace qm::fw
