@@ -64,7 +64,8 @@ void openSession(FilterSession& session, const FilterDescription& filter, Filter
     session.planes = fr.planes;
     session.registryKey = filter.registryKey;
     session.defaultPosition = filter.defaultPosition;
-    chooseStartSettings(session, os::thisModule());
+    session.resources = &os::thisModule();
+    chooseStartSettings(session, *session.resources);
     session.previewScale = 1.0f;
 }
 

@@ -44,7 +44,8 @@ struct FilterDescription {
     // allocate their own working buffers here.
     bool (*beginSession)(FilterSession& session) = nullptr;
     void (*endSession)(FilterSession& session) = nullptr;
-    // Optional: brings a valid record of an older format version up to date.
+    // Optional: brings every valid record that enters the session up to
+    // date (older format versions, repairs); it checks the version itself.
     void (*upgradeRecord)(uint8_t* record) = nullptr;
 
     // The names factory preset sources give the settings.

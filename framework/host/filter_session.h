@@ -8,6 +8,7 @@
 
 #include "framework/host/filter_description.h"
 #include "framework/settings/record_format.h"
+#include "platform/os/resources.h"
 #include "platform/pluginapi/pluginapi.h"
 
 namespace qm::fw {
@@ -27,6 +28,7 @@ struct FilterSession {
     float previewScale = 1.0f;
     bool scriptingAskedDialog = false;
     int imageSizeFactor = 1024;  // F of the earlier variant
+    const os::ResourceModule* resources = nullptr;  // the plug-in's own resources
 
     // Links, empty until set.
     RenderState* renderState = nullptr;

@@ -72,14 +72,13 @@ void writeLastUsed(const FilterSession& session, const uint8_t* record) {
                   std::span<const uint8_t>(record, static_cast<size_t>(recordBytes(session))));
 }
 
-// A record entering the session: copied, then brought up to the current
-// format version when the filter knows how.
+// A record entering the session: copied, then brought up to date when the
+// filter knows how.
 void acceptRecord(FilterSession& session, const uint8_t* record) {
     session.settings.fill(0);
     std::copy_n(record, recordBytes(session), session.settings.begin());
     const FilterDescription* filter = session.filter;
-    if (filter != nullptr && filter->upgradeRecord != nullptr && recordBytes(session) > 5 &&
-        session.settings[5] < session.format.version)
+    if (filter != nullptr && filter->upgradeRecord != nullptr && recordBytes(session) > 5)
         filter->upgradeRecord(session.settings.data());
 }
 

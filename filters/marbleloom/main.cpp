@@ -1,0 +1,3 @@
+#include "framework/host/entry.h"
+
+QM_DEFINE_ENTRYPOINT()

@@ -1,0 +1,48 @@
+#include "filters/marbleloom/texture_session.h"
+
+#include <new>
+
+#include "filters/marbleloom/resource_files.h"
+#include "framework/host/filter_session.h"
+#include "platform/os/files.h"
+#include "platform/os/module.h"
+
+namespace qm::marbleloom {
+
+PatternFolders defaultPatternFolders() { return {os::folderOf(os::moduleFileName()), os::sharedDataFolder()}; }
+
+bool openTextureSession(fw::FilterSession& session, const os::ResourceModule& module, const PatternFolders& folders) {
+    closeTextureSession(session);
+    if (!session.record) return false;
+    // Failures to write are silent: the library then holds what it finds.
+    writePatternDatabases(module, folders.plugin, folders.shared);
+
+    std::unique_ptr<TextureSession> texture(new (std::nothrow) TextureSession);
+    if (!texture) return false;
+    const FilterRecord& fr = *session.record;
+    PixelView host{static_cast<const uint8_t*>(fr.inData), fr.imageSize.h, fr.imageSize.v, session.planes,
+                   fr.inRowBytes};
+    texture->library.setSource(host);
+    try {
+        texture->library.buildLibrary(folders.plugin, folders.shared);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    texture->library.setSource(PixelView{});
+    // Each slot is bound to its layer's pattern setting.
+    for (int k = 1; k <= 3; ++k) texture->slot(k - 1).identitySetting = layer::first(k) + layer::kPattern;
+    texture->base.identitySetting = base::kPattern;
+    session.filterData = texture.release();
+    return true;
+}
+
+void closeTextureSession(fw::FilterSession& session) {
+    delete textureSessionOf(session);
+    session.filterData = nullptr;
+}
+
+TextureSession* textureSessionOf(const fw::FilterSession& session) {
+    return static_cast<TextureSession*>(session.filterData);
+}
+
+}  // namespace qm::marbleloom

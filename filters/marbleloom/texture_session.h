@@ -1,0 +1,68 @@
+// What one run of the texture filter keeps: the pattern library, the five
+// pattern slots, the progressive tables, and the per-image maps of the
+// rendering.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filters/marbleloom/pattern_library.h"
+#include "filters/marbleloom/texture_settings.h"
+#include "filters/marbleloom/texture_tables.h"
+#include "platform/os/resources.h"
+
+namespace qm::fw {
+struct FilterSession;
+}
+
+namespace qm::marbleloom {
+
+// What the dialog shows in its preview area.
+enum class DialogView { Preview, PatternViewer, PatternEditor };
+
+// One pixel of the relief analysis.
+struct ReliefCell {
+    int16_t texture = 0;  // trunc(50 T)
+    int16_t first = 0, second = 0;
+};
+
+struct TextureSession {
+    PatternLibrary library;
+    std::array<PatternSlot, 3> layers;  // layers 1, 2, 3
+    PatternSlot base;
+    PatternSlot editor;
+    DialogView view = DialogView::Preview;
+    ProgressiveTables progressive;
+
+    // Of the current rendering.
+    TextureSettings settings;
+    RenderTables tables;
+    std::vector<uint16_t> luminance;  // R + G + B
+    std::vector<ReliefCell> relief;
+    int64_t textureSum = 0;  // of 50 T over the image, for the mean
+    int textureMean = 0;
+    std::vector<int32_t> columnSums;  // 3 a column: the colour-mean window's column
+    std::vector<uint8_t> meanRow;     // 3 a column: the window means of the current row
+
+    PatternSlot& slot(int index) { return index < 3 ? layers[static_cast<size_t>(index)] : base; }
+};
+
+// Where a run finds and keeps its pattern files.
+struct PatternFolders {
+    std::string plugin;  // the plug-in's own folder
+    std::string shared;  // the shared data folder
+};
+PatternFolders defaultPatternFolders();
+
+// At continue, before anything else is allocated: writes the module's factory
+// databases out, builds the library (its "Input Image" from the host's
+// image) and hangs the session off session.filterData. False when memory
+// runs out.
+bool openTextureSession(fw::FilterSession& session, const os::ResourceModule& module, const PatternFolders& folders);
+void closeTextureSession(fw::FilterSession& session);
+TextureSession* textureSessionOf(const fw::FilterSession& session);
+
+}  // namespace qm::marbleloom

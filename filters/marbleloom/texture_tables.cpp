@@ -1,0 +1,170 @@
+#include "filters/marbleloom/texture_tables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+namespace qm::marbleloom {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// 255 x^e, truncated; x in 0..1.
+uint8_t scaledPower(double x, double e) { return static_cast<uint8_t>(std::clamp(255.0 * std::pow(x, e), 0.0, 255.0)); }
+
+// (100 - Brightness) x 0.02, squared when above 1.
+double brightnessTerm(int brightness) {
+    const double m = (100 - brightness) * 0.02;
+    return m > 1 ? m * m : m;
+}
+
+int64_t signedPower(int64_t v) {
+    const auto magnitude = static_cast<int64_t>(std::pow(static_cast<double>(std::llabs(v)), 1.1));
+    return v < 0 ? -magnitude : magnitude;
+}
+
+}  // namespace
+
+ReliefKernel makeReliefKernel(int reliefSmoothness) {
+    ReliefKernel k;
+    const int a = std::max(2, (reliefSmoothness + 4) / 2);
+    k.rings = a / 5 + 4;
+    const double sigma = (a / 3 + 1) * 0.3003866304256165;
+    int ringSum = 0, firstSum = 0, secondSum = 0;
+    for (int j = 1; j < k.rings; ++j) {
+        const double fall = std::exp(-static_cast<double>((j - 1) * (j - 1)) / (2 * sigma * sigma));
+        const int c = static_cast<int>(1000 * fall / std::sqrt(2 * kPi * sigma));
+        for (int d = 0; d < 8; ++d) {
+            const double theta = d * kPi / 8 + kPi / 2;
+            ReliefTap t;
+            t.dy = static_cast<int>(1000 * std::cos(theta)) * j / 1000;
+            t.dx = static_cast<int>(1000 * std::sin(theta)) * j / 1000;
+            t.ring = c;
+            t.first = d == 5 ? c : (d == 4 || d == 6) ? c / 2 : 0;
+            t.second = d == 1 ? c : (d == 0 || d == 2) ? c / 2 : 0;
+            ringSum += t.ring;
+            firstSum += t.first;
+            secondSum += t.second;
+            k.taps.push_back(t);
+        }
+    }
+    k.ringSum = std::max(ringSum, 1);
+    k.firstSum = std::max(firstSum, 1);
+    k.secondSum = std::max(secondSum, 1);
+    return k;
+}
+
+const std::array<uint8_t, 16384>& fourthRoots() {
+    static const std::array<uint8_t, 16384> table = [] {
+        std::array<uint8_t, 16384> t{};
+        for (size_t k = 0; k < t.size(); ++k) t[k] = static_cast<uint8_t>(std::pow(static_cast<double>(k), 0.25));
+        return t;
+    }();
+    return table;
+}
+
+const std::array<int32_t, 2048>& weightCurve() {
+    static const std::array<int32_t, 2048> table = [] {
+        std::array<int32_t, 2048> t{};
+        for (int32_t l = 0; l < 2048; ++l) t[static_cast<size_t>(l)] = l + ((l * l / 64) * l / 64) / 64;
+        return t;
+    }();
+    return table;
+}
+
+SelectionTable makeSelectionTable(int widthOfSelection) {
+    const double e = (100 - widthOfSelection) * 0.05;
+    const double p = e * e + 1;
+    SelectionTable table{};
+    for (int h = 0; h < 765; ++h) {
+        double t = std::sin(kPi / 2 * std::pow(1 - h / 765.0, p));
+        if (t < 0.5) t = t - (0.5 - t) * 0.5;
+        if (t < 0) t = 0;
+        table[static_cast<size_t>(h)] = static_cast<uint8_t>(255 * t);
+    }
+    return table;
+}
+
+Curve makeLayerBrightnessCurve(int brightness, int highlight, int shapeness) {
+    const double h = highlight / 100.0, sh = (100 - shapeness) / 100.0;
+    const double exponent = brightnessTerm(brightness) + 1.6 * h * h * sh * sh;
+    Curve c{};
+    for (int j = 0; j < 256; ++j) c[static_cast<size_t>(j)] = scaledPower(j / 255.0, exponent);
+    return c;
+}
+
+Curve makeBaseBrightnessCurve(int brightness) {
+    const double m = brightnessTerm(brightness);
+    Curve c{};
+    for (int j = 0; j < 256; ++j) c[static_cast<size_t>(j)] = scaledPower(j / 255.0, m * m);
+    return c;
+}
+
+LayerGeometry makeLayerGeometry(const LayerSettings& layer, const TextureSettings& s, bool inputImage,
+                                int imageSizeFactor) {
+    LayerGeometry g;
+    if (!inputImage) {
+        const double angle = layer.rotation * kPi / 4;
+        g.cos = static_cast<int>(1024 * std::cos(angle));
+        g.sin = static_cast<int>(1024 * std::sin(angle));
+        g.step = static_cast<int64_t>(65536 / std::pow(2.0, (layer.scaling - 50) / 25.0));
+    }
+    const int64_t r = 2 * s.refract - 50;
+    const int64_t dx0 = 25 - s.displacementX, dy0 = 25 - s.displacementY;
+    g.dX = ((dx0 + r) * g.step / 256) * imageSizeFactor / 1024;
+    g.dY = ((dy0 + r) * g.step / 256) * imageSizeFactor / 1024;
+    return g;
+}
+
+RenderTables makeRenderTables(const TextureSettings& s, const std::array<bool, 4>& inputImage, int width,
+                              int height, int imageSizeFactor) {
+    RenderTables t;
+    t.kernel = makeReliefKernel(s.reliefSmoothness);
+    for (size_t k = 0; k < 3; ++k) {
+        const LayerSettings& l = s.layers[k];
+        t.selection[k] = makeSelectionTable(l.width);
+        t.brightness[k] = makeLayerBrightnessCurve(l.brightness, l.highlight, l.shapeness);
+        t.geometry[k] = makeLayerGeometry(l, s, inputImage[k], imageSizeFactor);
+    }
+    t.baseBrightness = makeBaseBrightnessCurve(s.base.brightness);
+    t.baseGeometry = makeLayerGeometry(s.base, s, inputImage[3], imageSizeFactor);
+
+    const int64_t r = 2 * s.refract - 50;
+    const int64_t w = std::max(width, 1), h = std::max(height, 1);
+    t.kX = ((r * -1048576 / w) / 131) * imageSizeFactor / 1024;
+    t.kY = ((r * -1048576 / h) / 131) * imageSizeFactor / 1024;
+
+    const int64_t q = s.reliefSmoothness + 20;
+    t.lightX = signedPower((s.reliefX - 25) * q);
+    t.lightY = signedPower((s.reliefY - 25) * q);
+    return t;
+}
+
+void ProgressiveTables::advance(const TextureSettings& s, int rows) {
+    auto step = [rows](PowerTable& table, int setting, auto&& cell) {
+        if (table.setting != setting) {
+            table.setting = setting;
+            table.rowsDone = 0;
+        }
+        for (int n = 0; n < rows && table.rowsDone < 256; ++n, ++table.rowsDone) {
+            const int i = table.rowsDone;
+            for (int j = 0; j < 256; ++j) table.cells[static_cast<size_t>(i) * 256 + static_cast<size_t>(j)] = cell(i, j);
+        }
+    };
+    for (size_t k = 0; k < 3; ++k) {
+        const double shape = s.layers[k].shapeness / 100.0;
+        const double p = shape * shape * 10 + 1;
+        step(value[k], s.layers[k].shapeness,
+             [p](int i, int j) { return scaledPower(i / 255.0, 1 - std::pow(j / 255.0, p)); });
+    }
+    step(shading, 100, [](int i, int j) {
+        double g = 2 * (1 - j / 270.0);
+        if (g > 1) g *= g;
+        return scaledPower(i / 255.0, g);
+    });
+}
+
+int ProgressiveTables::rowsPerImageRow(int imageHeight) { return std::max(1, 512 / std::max(imageHeight, 1)); }
+
+}  // namespace qm::marbleloom
