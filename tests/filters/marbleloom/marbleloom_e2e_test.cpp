@@ -1,0 +1,63 @@
+// Marbleloom 3D through quillmere: listed from its PiPL; every run writes the
+// factory pattern databases beside the plug-in, and, until its dialog
+// exists, ends with the message of a dialog that cannot open.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/image.h"
+#include "tests/e2e/run_program.h"
+
+using namespace qm;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string savePng(const std::string& path, int w, int h) {
+    host::Image img;
+    img.width = w;
+    img.height = h;
+    img.pixels.assign(img.rowBytes() * static_cast<size_t>(h), 90);
+    std::string error;
+    host::saveImage(path, img, error);
+    return error;
+}
+
+}  // namespace
+
+TEST(MarbleloomEndToEnd, WritesItsDatabasesAndAsksForItsDialog) {
+    const std::string dir = test::makeTempFolder();
+    const std::string plugins = dir + "/plugins";
+    fs::create_directory(plugins);
+    fs::copy_file(QM_PLUGIN_DIR "/Marbleloom3d.8bf", plugins + "/Marbleloom3d.8bf");
+    const std::vector<std::string> env = {"QUILLMERE_REGISTRY=" + dir + "/registry",
+                                          "QUILLMERE_SHARED_DATA=" + dir + "/shared"};
+    auto listed = test::runQuillmere({"list", "--plugins", plugins}, env);
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("Marbleloom 3D\n"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("modes: RGB\n"), std::string::npos) << listed.out;
+
+    ASSERT_EQ(savePng(dir + "/in.png", 30, 25), "");
+    auto r = test::runQuillmere({"apply", "Marbleloom 3D", "--plugins", plugins, dir + "/in.png", "-o", dir + "/out.png"},
+                                env);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find(": E\n"), std::string::npos) << r.err;
+    for (const char* name : {"Textures.8tx", "Textures02.8tx", "Textures03.8tx", "Textures04.8tx"}) {
+        const std::string written = plugins + "/" + name;
+        ASSERT_TRUE(fs::exists(written)) << name;
+        EXPECT_EQ(fs::file_size(written), fs::file_size(std::string(QM_SOURCE_DIR "/resources/marbleloom/patterns/") + name))
+            << name;
+    }
+}
+
+TEST(MarbleloomEndToEnd, RefusesImagesBelow25Pixels) {
+    const std::string dir = test::makeTempFolder();
+    const std::vector<std::string> env = {"QUILLMERE_REGISTRY=" + dir + "/registry",
+                                          "QUILLMERE_SHARED_DATA=" + dir + "/shared"};
+    ASSERT_EQ(savePng(dir + "/small.png", 24, 1000), "");
+    auto r = test::runQuillmere(
+        {"apply", "Marbleloom 3D", "--plugins", QM_PLUGIN_DIR, dir + "/small.png", "-o", dir + "/out.png"}, env);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find("Sorry,: Image size is too small"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/out.png"));
+}
