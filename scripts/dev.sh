@@ -14,7 +14,8 @@ shift || true
 
 packages=(cmake g++ ninja-build pkg-config libjpeg62-turbo-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core xvfb xdotool)
+          libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core xvfb xdotool
+          clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
@@ -51,6 +52,8 @@ case "$job" in
         # The same tests once more with address and undefined-behaviour checks.
         configure_and_build "$build-sanitize" -DQUILLMERE_SANITIZE=ON -DQUILLMERE_BENCH=OFF
         ctest --test-dir "$build-sanitize" --output-on-failure --parallel "$(nproc)"
+        # The readers of outside data under libFuzzer, for a bounded time.
+        sh "$here/tests/fuzz/run.sh" "${FUZZ_SECONDS:-30}" "$build-fuzz"
         ;;
     *) echo "unknown job $job (demo, test or build)" >&2; exit 2 ;;
 esac

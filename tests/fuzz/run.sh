@@ -14,6 +14,7 @@ cxx=${CXX_FUZZ:-clang++}
 
 command -v "$cxx" >/dev/null 2>&1 || { echo "fuzz: $cxx not found" >&2; exit 2; }
 mkdir -p "$build"
+build=$(cd "$build" && pwd)
 
 flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$root"
 # What the pattern reader needs, without the rest of the framework.
