@@ -96,7 +96,7 @@ private:
     // The window's client area prepared for drawing controls.
     ui::Surface& windowContext(ui::Window& window) const;
 
-    const os::ResourceModule& module_;
+    os::ResourceModule module_;  // a handle to the resource table, kept by value
     ui::Window* window_ = nullptr;
     ui::Surface* paintContext_ = nullptr;
     std::optional<ui::PaintScope> paint_;
