@@ -394,8 +394,8 @@ std::vector<SkinPicture> drawSkins() {
     add(226, "random patterns", button(22, 22, mosaicGlyph));
     add(227, "random variations", button(22, 16, [](Canvas& c) {
             const Glyph g = glyphRoom(c);
-            die(c, g.cx - 3.2, g.cy - 0.5, 9, 2);
-            die(c, g.cx + 3.6, g.cy + 0.5, 9, 4);
+            die(c, g.cx - 4.5, g.cy, 8, 2);
+            die(c, g.cx + 4.5, g.cy, 8, 4);
         }));
     add(229, "reset one layer", button(18, 18, [](Canvas& c) { resetGlyph(c, 1.0); }));
     add(235, "cancel the filter", button(30, 30, [](Canvas& c) { crossGlyph(c, kRed, 3.0); }));

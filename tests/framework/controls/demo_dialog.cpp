@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
 
     constexpr int pw = 600, x0 = pw + 5, x1 = x0 + 20;
     auto window = ui::createWindow({ui::kStylePopup | ui::kStyleCaption | ui::kStyleModalFrame | ui::kStyleVisible,
-                                    ui::Rect::ofSize(20, 20, x0 + 290, 660), "Quillmere Keenwright", 0, nullptr, nullptr, {}});
+                                    ui::Rect::ofSize(20, 20, x0 + 290, 660), "Quillmere", 0, nullptr, nullptr, {}});
     window->setClientSize(x0 + 285, 642);
     ControlManager manager(resources.module());
     manager.setUpDialog(*window, {55, 622, 505, 636});
