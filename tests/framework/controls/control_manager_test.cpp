@@ -231,12 +231,12 @@ TEST_F(ControlManagerTest, TearDownDestroysTheControlsAndReleasesTheBackground) 
         ~Counted() override { ++gone; }
         int& gone;
     };
-    int gone = 0;
-    manager.create<Counted>(gone);
-    manager.create<Counted>(gone);
+    int destroyed = 0;
+    manager.create<Counted>(destroyed);
+    manager.create<Counted>(destroyed);
     EXPECT_EQ(skinCache().references(kBackgroundSkinId), 1);
     manager.tearDown();
-    EXPECT_EQ(gone, 2);
+    EXPECT_EQ(destroyed, 2);
     EXPECT_EQ(manager.count(), 0u);
     EXPECT_EQ(skinCache().references(kBackgroundSkinId), 0);
     EXPECT_TRUE(manager.offscreen().isEmpty());
