@@ -12,9 +12,9 @@ using namespace qm::lumivex;
 
 namespace {
 
-std::unique_ptr<test::LensRun> photo(int w, int h) {
-    auto run = std::make_unique<test::LensRun>(w, h);
-    test::fillTexture(*run, 42);
+std::unique_ptr<lumivex::test::LensRun> photo(int w, int h) {
+    auto run = std::make_unique<lumivex::test::LensRun>(w, h);
+    lumivex::test::fillTexture(*run, 42);
     return run;
 }
 
@@ -24,7 +24,7 @@ void BM_FinalPass4000x3000(benchmark::State& st) {
         // A new session each time: the height map is built every render.
         endLensSession(run->session);
         beginLensSession(run->session);
-        benchmark::DoNotOptimize(run->render(test::sideways()));
+        benchmark::DoNotOptimize(run->render(lumivex::test::sideways()));
     }
 }
 BENCHMARK(BM_FinalPass4000x3000)->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -34,14 +34,14 @@ void BM_Render600x600(benchmark::State& st) {
     for (auto _ : st) {
         endLensSession(run->session);
         beginLensSession(run->session);
-        benchmark::DoNotOptimize(run->render(test::sideways()));
+        benchmark::DoNotOptimize(run->render(lumivex::test::sideways()));
     }
 }
 BENCHMARK(BM_Render600x600)->Unit(benchmark::kMillisecond);
 
 void BM_DeformationOnly4000x3000(benchmark::State& st) {
     auto run = photo(4000, 3000);
-    LensSettings s = test::sideways();
+    LensSettings s = lumivex::test::sideways();
     run->render(s);
     for (auto _ : st) {
         s.deformation = s.deformation == 50 ? 80 : 50;
@@ -52,7 +52,7 @@ BENCHMARK(BM_DeformationOnly4000x3000)->Unit(benchmark::kMillisecond)->Iteration
 
 void BM_DeformationOnly600x600(benchmark::State& st) {
     auto run = photo(600, 600);
-    LensSettings s = test::sideways();
+    LensSettings s = lumivex::test::sideways();
     run->render(s);
     for (auto _ : st) {
         s.deformation = s.deformation == 50 ? 80 : 50;

@@ -18,7 +18,7 @@ void BM_FinalPassPreset1(benchmark::State& state) {
     if (!run.open()) state.SkipWithError("no session");
     const qm::fw::ValueSlots slots = test::presetSlots("preset1");
     for (auto _ : state)
-        if (run.render(slots) != noErr) state.SkipWithError("render failed");
+        if (run.renderSlots(slots) != noErr) state.SkipWithError("render failed");
     state.SetItemsProcessed(state.iterations() * int64_t{w} * h);
 }
 BENCHMARK(BM_FinalPassPreset1)->Args({4000, 3000})->Args({600, 600})->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,65 +1,25 @@
 // Drives Lumivex's final pass as the framework runs it after its dialog, with
-// a settings record of the test's choosing: a host record over the test's
-// buffers, a filter session with the lens buffers, and the render loop.
+// a settings record of the test's choosing and the lens buffers.
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 #include "filters/lumivex/height_buffers.h"
 #include "filters/lumivex/lens_passes.h"
 #include "filters/lumivex/lens_prepare.h"
 #include "filters/lumivex/lens_settings.h"
 #include "filters/lumivex/lumivex_filter.h"
-#include "framework/host/filter_session.h"
-#include "framework/host/preview_geometry.h"
-#include "framework/host/render_loop.h"
-#include "framework/host/render_state.h"
-#include "framework/settings/record.h"
-#include "platform/pluginapi/pluginapi.h"
+#include "tests/filters/final_pass_run.h"
 
 namespace qm::lumivex::test {
 
-struct LensRun {
-    // padding: bytes after each row; 0 keeps every buffer exactly as large as
-    // the image, so a sanitizer sees any read outside it.
+struct LensRun : qm::test::FinalPassRun {
     LensRun(int w, int h, int planes = 3, bool withMask = false, int padding = 0)
-        : width(w), height(h), stride(w * planes + padding) {
-        in.assign(static_cast<size_t>(stride) * static_cast<size_t>(h), 0);
-        out.assign(in.size(), 0);
-        fr.imageSize = {h, w};
-        fr.planes = static_cast<int16_t>(planes);
-        fr.imageMode = RGBMode;
-        fr.inData = in.data();
-        fr.outData = out.data();
-        fr.inRowBytes = fr.outRowBytes = stride;
-        if (withMask) {
-            mask.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 255);
-            fr.haveMask = true;
-            fr.maskData = mask.data();
-            fr.maskRowBytes = w;
-        }
-        const fw::FilterDescription& f = fw::filterDescription();
-        session.record = &fr;
-        session.filter = &f;
-        session.format = f.format;
-        session.planes = planes;
-        session.registryKey = f.registryKey;
-        session.previewScale = static_cast<float>(fw::earlierPreviewGeometry(w, h).previewScale);
+        : FinalPassRun(w, h, planes, withMask, padding) {
         ok = beginLensSession(session);
-        state = std::make_unique<fw::RenderState>(session, f.passCount, f.format.length);
-        session.renderState = state.get();
     }
     ~LensRun() { endLensSession(session); }
-    LensRun(const LensRun&) = delete;
-    LensRun& operator=(const LensRun&) = delete;
 
-    int16_t renderSlots(const fw::ValueSlots& slots) {
-        fw::packFields(session.settings.data(), session.format, slots);
-        fw::sealRecord(session.settings.data(), session.format, false);
-        return fw::render(*state);
-    }
     int16_t render(const LensSettings& s) {
         fw::ValueSlots slots{};
         encodeLensSettings(s, slots);
@@ -91,17 +51,8 @@ struct LensRun {
     LensSession& lens() { return *lensSessionOf(session); }
     uint8_t& inAt(int x, int y, int c) { return in[index(x, y, c)]; }
     uint8_t& outAt(int x, int y, int c) { return out[index(x, y, c)]; }
-    size_t index(int x, int y, int c) const {
-        return static_cast<size_t>(y) * static_cast<size_t>(stride) +
-               static_cast<size_t>(x) * static_cast<size_t>(fr.planes) + static_cast<size_t>(c);
-    }
 
-    int width, height, stride;
     bool ok = false;
-    std::vector<uint8_t> in, out, mask;
-    FilterRecord fr{};
-    fw::FilterSession session;
-    std::unique_ptr<fw::RenderState> state;
 };
 
 // A deterministic photo-like texture: smooth gradients with some detail.

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     std::copy(image.pixels.begin(), image.pixels.end(), run.in.begin());
     if (!run.open()) return 1;
     const auto start = std::chrono::steady_clock::now();
-    if (run.render(slots) != noErr) return 1;
+    if (run.renderSlots(slots) != noErr) return 1;
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::copy(run.out.begin(), run.out.end(), image.pixels.begin());
     if (!host::saveImage(argv[3], image, error)) {

@@ -1,26 +1,19 @@
 // Drives Marbleloom's final pass as the framework runs it after its dialog,
-// with a settings record of the test's choosing: a host record over the
-// test's buffers, a texture session whose library holds the four factory
-// databases, and the render loop.
+// with a settings record of the test's choosing and a texture session whose
+// library holds the four factory databases.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "filters/marbleloom/texture_renderer.h"
 #include "filters/marbleloom/texture_session.h"
 #include "filters/marbleloom/texture_settings.h"
-#include "framework/host/filter_session.h"
-#include "framework/host/preview_geometry.h"
-#include "framework/host/render_loop.h"
-#include "framework/host/render_state.h"
-#include "framework/settings/record.h"
-#include "platform/pluginapi/pluginapi.h"
+#include "tests/filters/final_pass_run.h"
 #include "tests/filters/marbleloom/test_records.h"
 #include "tools/presetc/preset_text.h"
 
@@ -72,50 +65,13 @@ inline fw::ValueSlots defaultSlots() {
     return slots;
 }
 
-struct TextureRun {
-    TextureRun(int w, int h, int planes = 3, bool withMask = false)
-        : width(w), height(h), stride(w * planes) {
-        in.assign(static_cast<size_t>(stride) * static_cast<size_t>(h), 0);
-        out.assign(in.size(), 0);
-        fr.imageSize = {static_cast<int16_t>(h), static_cast<int16_t>(w)};
-        fr.planes = static_cast<int16_t>(planes);
-        fr.imageMode = RGBMode;
-        fr.inData = in.data();
-        fr.outData = out.data();
-        fr.inRowBytes = fr.outRowBytes = stride;
-        if (withMask) {
-            mask.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 255);
-            fr.haveMask = true;
-            fr.maskData = mask.data();
-            fr.maskRowBytes = w;
-        }
-        const fw::FilterDescription& f = fw::filterDescription();
-        session.record = &fr;
-        session.filter = &f;
-        session.format = f.format;
-        session.planes = planes;
-        session.registryKey = f.registryKey;
-        const fw::PreviewGeometry g = fw::earlierPreviewGeometry(w, h);
-        session.previewScale = static_cast<float>(g.previewScale);
-        session.imageSizeFactor = g.imageSizeFactor;
-        state = std::make_unique<fw::RenderState>(session, f.passCount, f.format.length);
-        session.renderState = state.get();
-    }
+struct TextureRun : qm::test::FinalPassRun {
+    TextureRun(int w, int h, int planes = 3, bool withMask = false) : FinalPassRun(w, h, planes, withMask) {}
     ~TextureRun() { closeTextureSession(session); }
-    TextureRun(const TextureRun&) = delete;
-    TextureRun& operator=(const TextureRun&) = delete;
 
     // Opens the session (after the test has filled the input).
-    bool open() {
-        return openTextureSession(session, os::ResourceModule(&noResources), factory.folders());
-    }
+    bool open() { return openTextureSession(session, os::ResourceModule(&noResources), factory.folders()); }
     TextureSession& texture() { return *textureSessionOf(session); }
-
-    int16_t render(const fw::ValueSlots& slots) {
-        fw::packFields(session.settings.data(), session.format, slots);
-        fw::sealRecord(session.settings.data(), session.format, false);
-        return fw::render(*state);
-    }
 
     void fill(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {
         for (int y = 0; y < height; ++y)
@@ -129,15 +85,7 @@ struct TextureRun {
         if (fr.planes == 4) p[3] = a;
     }
     const uint8_t* outAt(int x, int y) const { return &out[index(x, y)]; }
-    size_t index(int x, int y) const {
-        return static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x) * static_cast<size_t>(fr.planes);
-    }
 
-    int width, height, stride;
-    std::vector<uint8_t> in, out, mask;
-    FilterRecord fr{};
-    fw::FilterSession session;
-    std::unique_ptr<fw::RenderState> state;
     FactoryFolders factory;
     QmResourceTable noResources{QM_RESOURCE_TABLE_MAGIC, 0, nullptr};
 };

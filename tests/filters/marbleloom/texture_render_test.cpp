@@ -165,7 +165,7 @@ TEST(TextureRender, HidingEveryLayerAndTheBaseGivesTheBackground) {
     for (int k = 1; k <= 3; ++k) slots[static_cast<size_t>(layer::first(k) + layer::kVisible)] = 0;
     slots[base::kVisible] = 0;
     slots[kBackground] = static_cast<int32_t>(colourWord(12, 34, 56, kFixed));
-    ASSERT_EQ(run.render(slots), noErr);
+    ASSERT_EQ(run.renderSlots(slots), noErr);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) {
             const uint8_t* p = run.outAt(x, y);
@@ -184,7 +184,7 @@ TEST(TextureRender, TransparentPixelsShowOnlyTheBackgroundAndStayTransparent) {
     fw::ValueSlots slots = defaultSlots();
     slots[base::kVisible] = 0;
     slots[kBackground] = static_cast<int32_t>(colourWord(200, 100, 50, kTransparent));
-    ASSERT_EQ(run.render(slots), noErr);
+    ASSERT_EQ(run.renderSlots(slots), noErr);
     // Transparent half: layer weights 0, the background's colour, alpha 0.
     const uint8_t* left = run.outAt(5, 10);
     EXPECT_EQ(left[0], 200);
@@ -205,14 +205,14 @@ TEST(TextureRender, UnselectedPixelsShowOnlyTheBase) {
     }
     std::fill(withMask.mask.begin(), withMask.mask.end(), 0);
     fw::ValueSlots slots = defaultSlots();
-    ASSERT_EQ(withMask.render(slots), noErr);
-    ASSERT_EQ(plain.render(slots), noErr);
+    ASSERT_EQ(withMask.renderSlots(slots), noErr);
+    ASSERT_EQ(plain.renderSlots(slots), noErr);
     slots[layer::first(1) + layer::kVisible] = slots[layer::first(2) + layer::kVisible] =
         slots[layer::first(3) + layer::kVisible] = 0;
     TextureRun baseOnly(30, 30);
     baseOnly.fill(128, 128, 128);
     ASSERT_TRUE(baseOnly.open());
-    ASSERT_EQ(baseOnly.render(slots), noErr);
+    ASSERT_EQ(baseOnly.renderSlots(slots), noErr);
     EXPECT_EQ(withMask.out, baseOnly.out);
     EXPECT_NE(plain.out, baseOnly.out);
 }
@@ -225,7 +225,7 @@ TEST(TextureRender, FactoryPresetsRenderTheirPatternsIntoTheImage) {
                 run.set(x, y, static_cast<uint8_t>(x + y), static_cast<uint8_t>(255 - x), static_cast<uint8_t>(y * 2));
         ASSERT_TRUE(run.open());
         const fw::ValueSlots slots = presetSlots(preset);
-        ASSERT_EQ(run.render(slots), noErr) << preset;
+        ASSERT_EQ(run.renderSlots(slots), noErr) << preset;
         // The layers' patterns were found, not replaced by "default raw".
         for (int i = 0; i < 4; ++i) {
             ASSERT_NE(run.texture().slot(i).entry(), nullptr);
@@ -245,7 +245,7 @@ TEST(TextureRender, FactoryPresetsRenderTheirPatternsIntoTheImage) {
         EXPECT_NE(run.out, run.in);
         // The same settings render the same image again.
         const std::vector<uint8_t> first = run.out;
-        ASSERT_EQ(run.render(slots), noErr);
+        ASSERT_EQ(run.renderSlots(slots), noErr);
         EXPECT_EQ(run.out, first) << preset;
     }
 }
@@ -256,7 +256,7 @@ TEST(TextureRender, MissingPatternsRenderAsDefaultRaw) {
     ASSERT_TRUE(run.open());
     fw::ValueSlots slots = defaultSlots();
     slots[layer::first(1) + layer::kPattern] = 0x12345678;  // not installed
-    ASSERT_EQ(run.render(slots), noErr);
+    ASSERT_EQ(run.renderSlots(slots), noErr);
     EXPECT_EQ(run.texture().layers[0].entry(), &run.texture().library.entry(0));
     EXPECT_FALSE(run.texture().layers[0].hasPixels());
 }
@@ -268,7 +268,7 @@ TEST(TextureRender, InputImageIsTheHostImageAtTheFinalRendering) {
     ASSERT_TRUE(run.open());
     fw::ValueSlots slots = defaultSlots();
     slots[base::kPattern] = static_cast<int32_t>(kInputImageIdentity);
-    ASSERT_EQ(run.render(slots), noErr);
+    ASSERT_EQ(run.renderSlots(slots), noErr);
     const PatternSlot& base = run.texture().base;
     EXPECT_EQ(base.pixels().data, run.in.data());
     EXPECT_EQ(base.pixels().width, 40);
