@@ -246,7 +246,7 @@ ColourAnswer builtinColourDialog(Window* owner, Colour initial) {
             s.fill(w.clientRect(), kDialogColour);
             drawLabel(s, 84, 12, "Colour (RRGGBB):");
             auto c = parseHex(EditBox::of(dialogItem(w, kHex))->text());
-            drawSunkenEdge(s, swatch);
+            drawEdge(s, swatch, Edge::Sunken);
             const Rect inside = swatch.inflatedBy(-2, -2);
             if (c) {
                 s.fill(inside, *c);

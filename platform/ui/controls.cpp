@@ -95,28 +95,22 @@ bool keyHeld(uint32_t vk) {
     return false;
 }
 
-void drawSunkenEdge(Surface& s, const Rect& r) {
+void drawEdge(Surface& s, const Rect& r, Edge edge) {
     if (r.width() < 4 || r.height() < 4) return;
-    hline(s, r.left, r.right - 1, r.top, kShadow);
-    vline(s, r.left, r.top, r.bottom - 1, kShadow);
-    hline(s, r.left, r.right, r.bottom - 1, kHighlightEdge);
-    vline(s, r.right - 1, r.top, r.bottom, kHighlightEdge);
-    hline(s, r.left + 1, r.right - 2, r.top + 1, kDarkShadow);
-    vline(s, r.left + 1, r.top + 1, r.bottom - 2, kDarkShadow);
-    hline(s, r.left + 1, r.right - 1, r.bottom - 2, kDialogColour);
-    vline(s, r.right - 2, r.top + 1, r.bottom - 1, kDialogColour);
-}
-
-void drawRaisedEdge(Surface& s, const Rect& r) {
-    if (r.width() < 4 || r.height() < 4) return;
-    hline(s, r.left, r.right - 1, r.top, kHighlightEdge);
-    vline(s, r.left, r.top, r.bottom - 1, kHighlightEdge);
-    hline(s, r.left, r.right, r.bottom - 1, kDarkShadow);
-    vline(s, r.right - 1, r.top, r.bottom, kDarkShadow);
-    hline(s, r.left + 1, r.right - 2, r.top + 1, kDialogColour);
-    vline(s, r.left + 1, r.top + 1, r.bottom - 2, kDialogColour);
-    hline(s, r.left + 1, r.right - 1, r.bottom - 2, kShadow);
-    vline(s, r.right - 2, r.top + 1, r.bottom - 1, kShadow);
+    // Outer and inner rings: top-left colour, bottom-right colour.
+    const bool sunken = edge == Edge::Sunken;
+    const Colour outerTopLeft = sunken ? kShadow : kHighlightEdge;
+    const Colour outerBottomRight = sunken ? kHighlightEdge : kDarkShadow;
+    const Colour innerTopLeft = sunken ? kDarkShadow : kDialogColour;
+    const Colour innerBottomRight = sunken ? kDialogColour : kShadow;
+    hline(s, r.left, r.right - 1, r.top, outerTopLeft);
+    vline(s, r.left, r.top, r.bottom - 1, outerTopLeft);
+    hline(s, r.left, r.right, r.bottom - 1, outerBottomRight);
+    vline(s, r.right - 1, r.top, r.bottom, outerBottomRight);
+    hline(s, r.left + 1, r.right - 2, r.top + 1, innerTopLeft);
+    vline(s, r.left + 1, r.top + 1, r.bottom - 2, innerTopLeft);
+    hline(s, r.left + 1, r.right - 1, r.bottom - 2, innerBottomRight);
+    vline(s, r.right - 2, r.top + 1, r.bottom - 1, innerBottomRight);
 }
 
 // ---- TextField -----------------------------------------------------------------
@@ -372,7 +366,7 @@ void ComboBox::paint() {
     const bool focused = focusWindow() == window_;
     const bool enabled = window_->acceptsInput();
     s.fill(r, kDialogColour);
-    drawSunkenEdge(s, r);
+    drawEdge(s, r, Edge::Sunken);
     const Rect inner = r.inflatedBy(-2, -2);
     const Rect button{inner.right - kScrollWidth, inner.top, inner.right, inner.bottom};
     const Rect textArea{inner.left, inner.top, button.left, inner.bottom};
@@ -391,7 +385,7 @@ void ComboBox::paint() {
     }
     s.fill(button, kDialogColour);
     if (isDropped()) s.frame(button, kShadow);
-    else drawRaisedEdge(s, button);
+    else drawEdge(s, button, Edge::Raised);
     drawArrow(s, isDropped() ? button.offsetBy(1, 1) : button, true);
 }
 
@@ -420,7 +414,7 @@ void ComboBox::paintList() {
         const Rect down{bar.left, bar.bottom - kScrollWidth, bar.right, bar.bottom};
         for (const Rect& b : {up, down}) {
             s.fill(b, kDialogColour);
-            drawRaisedEdge(s, b);
+            drawEdge(s, b, Edge::Raised);
         }
         drawArrow(s, up, false);
         drawArrow(s, down, true);
@@ -430,7 +424,7 @@ void ComboBox::paintList() {
         const int y = up.bottom + (track - thumb) * top_ / std::max(1, count() - rows);
         const Rect t{bar.left, y, bar.right, y + thumb};
         s.fill(t, kDialogColour);
-        drawRaisedEdge(s, t);
+        drawEdge(s, t, Edge::Raised);
     }
 }
 
@@ -639,7 +633,7 @@ LResult EditBox::handle(Window& w, uint32_t m, WParam wp, LParam lp) {
         PaintScope paint(w);
         Surface& s = w.surface();
         s.fill(w.clientRect(), kDialogColour);
-        drawSunkenEdge(s, w.clientRect());
+        drawEdge(s, w.clientRect(), Edge::Sunken);
         field_.draw(s, w.clientRect().inflatedBy(-2, -2), *font_, focusWindow() == &w, w.acceptsInput());
         return 0;
     }
@@ -696,7 +690,7 @@ LResult PushButton::handle(Window& w, uint32_t m, WParam wp, LParam lp) {
         if (pressed_) {
             s.frame(r, kShadow);
         } else {
-            drawRaisedEdge(s, r);
+            drawEdge(s, r, Edge::Raised);
         }
         const Size e = font_->extent(w.text());
         const int shift = pressed_ ? 1 : 0;

@@ -136,8 +136,8 @@ private:
 // Whether a shift or control key is held (GetKeyState of kVkShift, kVkControl).
 bool keyHeld(uint32_t vk);
 
-// The classic three-dimensional edges the controls draw.
-void drawSunkenEdge(Surface& s, const Rect& r);
-void drawRaisedEdge(Surface& s, const Rect& r);
+// The classic two-pixel three-dimensional edge the controls draw.
+enum class Edge { Sunken, Raised };
+void drawEdge(Surface& s, const Rect& r, Edge edge);
 
 }  // namespace qm::ui

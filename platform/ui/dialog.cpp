@@ -8,59 +8,10 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/internal.h"
 #include "platform/ui/queue.h"
+#include "platform/ui/text_words.h"
 
 namespace qm::ui {
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-struct Word {
-    std::string text;
-    bool quoted = false;
-};
-
-bool split(std::string_view line, std::vector<Word>& out) {
-    out.clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        const char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
-            ++i;
-        } else if (c == '#') {
-            break;
-        } else if (c == '"') {
-            Word w{std::string(), true};
-            for (++i;; ) {
-                if (i >= line.size()) return false;
-                char d = line[i++];
-                if (d == '"') break;
-                if (d == '\\' && i < line.size()) d = line[i++];
-                w.text.push_back(d);
-            }
-            out.push_back(std::move(w));
-        } else {
-            Word w;
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-                w.text.push_back(line[i++]);
-            out.push_back(std::move(w));
-        }
-    }
-    return true;
-}
-
-std::optional<int> number(const Word& w) {
-    if (w.quoted) return std::nullopt;
-    int v = 0;
-    const char* b = w.text.data();
-    const char* e = b + w.text.size();
-    auto [end, ec] = std::from_chars(b, e, v);
-    if (ec != std::errc() || end != e) return std::nullopt;
-    return v;
-}
 
 // MulDiv: a * b / c rounded half away from zero.
 int mulDiv(int a, int b, int c) {
@@ -69,7 +20,7 @@ int mulDiv(int a, int b, int c) {
 }
 
 bool isOriginalFont(const DialogTemplate& t) {
-    return lower(t.fontFace) == "ms sans serif" && t.fontPoints == 8;
+    return lowerAscii(t.fontFace) == "ms sans serif" && t.fontPoints == 8;
 }
 
 class DialogPart final : public WindowPart {
@@ -174,24 +125,24 @@ bool parseDialogTemplate(std::string_view text, DialogTemplate& out, std::string
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         ++lineNumber;
-        if (!split(line, w)) return fail("unterminated quoted text");
+        if (!splitWords(line, w)) return fail("unterminated quoted text");
         if (w.empty()) continue;
-        const std::string key = lower(w[0].text);
+        const std::string key = lowerAscii(w[0].text);
         if (key == "size") {
-            auto cx = w.size() == 3 ? number(w[1]) : std::nullopt;
-            auto cy = w.size() == 3 ? number(w[2]) : std::nullopt;
+            auto cx = w.size() == 3 ? wordNumber(w[1]) : std::nullopt;
+            auto cy = w.size() == 3 ? wordNumber(w[2]) : std::nullopt;
             if (!cx || !cy || *cx <= 0 || *cy <= 0) return fail("expected: size W H (positive)");
             out.size = {*cx, *cy};
             sawSize = true;
         } else if (key == "units") {
-            const std::string u = w.size() == 2 ? lower(w[1].text) : std::string();
+            const std::string u = w.size() == 2 ? lowerAscii(w[1].text) : std::string();
             if (u == "pixels") out.pixels = true;
             else if (u == "dialog") out.pixels = false;
             else return fail("expected: units dialog|pixels");
         } else if (key == "style") {
             sawStyle = true;
             for (size_t i = 1; i < w.size(); ++i) {
-                const std::string s = lower(w[i].text);
+                const std::string s = lowerAscii(w[i].text);
                 if (s == "popup") out.style |= kStylePopup;
                 else if (s == "caption") out.style |= kStyleCaption;
                 else if (s == "modalframe") out.style |= kStyleModalFrame;
@@ -204,14 +155,14 @@ bool parseDialogTemplate(std::string_view text, DialogTemplate& out, std::string
             if (w.size() != 2 || !w[1].quoted) return fail("expected: caption \"TEXT\"");
             out.caption = w[1].text;
         } else if (key == "font") {
-            auto pt = w.size() == 3 ? number(w[2]) : std::nullopt;
+            auto pt = w.size() == 3 ? wordNumber(w[2]) : std::nullopt;
             if (!pt || !w[1].quoted || *pt <= 0) return fail("expected: font \"FACE\" POINTS");
             out.fontFace = w[1].text;
             out.fontPoints = *pt;
         } else if (key == "item") {
             if (w.size() < 2) return fail("expected: item KIND ID X Y W H [\"TEXT\"] [FLAG...]");
             DialogItem item;
-            const std::string kind = lower(w[1].text);
+            const std::string kind = lowerAscii(w[1].text);
             if (kind == "dropdownlist") item.kind = ItemKind::DropDownList;
             else if (kind == "dropdown") item.kind = ItemKind::DropDown;
             else if (kind == "edit") item.kind = ItemKind::Edit;
@@ -221,7 +172,7 @@ bool parseDialogTemplate(std::string_view text, DialogTemplate& out, std::string
                             "' (known: dropdownlist, dropdown, edit, button)");
             int v[5];
             for (int i = 0; i < 5; ++i) {
-                auto n = w.size() > static_cast<size_t>(2 + i) ? number(w[2 + static_cast<size_t>(i)])
+                auto n = w.size() > static_cast<size_t>(2 + i) ? wordNumber(w[2 + static_cast<size_t>(i)])
                                                                : std::nullopt;
                 if (!n) return fail("expected: item " + kind + " ID X Y W H [\"TEXT\"] [FLAG...]");
                 v[i] = *n;
@@ -232,7 +183,7 @@ bool parseDialogTemplate(std::string_view text, DialogTemplate& out, std::string
             size_t i = 7;
             if (i < w.size() && w[i].quoted) item.text = w[i++].text;
             for (; i < w.size(); ++i) {
-                const std::string f = lower(w[i].text);
+                const std::string f = lowerAscii(w[i].text);
                 if (w[i].quoted) return fail("an item has one text, right after its size");
                 if (f == "hidden") item.flags |= kItemHidden;
                 else if (f == "disabled") item.flags |= kItemDisabled;

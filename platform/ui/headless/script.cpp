@@ -3,60 +3,10 @@
 #include <charconv>
 #include <optional>
 
+#include "platform/ui/text_words.h"
+
 namespace qm::ui::script {
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-struct Word {
-    std::string text;
-    bool quoted = false;
-};
-
-// Words of a line; false on an unterminated quote.
-bool split(std::string_view line, std::vector<Word>& out) {
-    out.clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
-            ++i;
-        } else if (c == '#') {
-            break;
-        } else if (c == '"') {
-            Word w{std::string(), true};
-            ++i;
-            for (;;) {
-                if (i >= line.size()) return false;
-                char d = line[i++];
-                if (d == '"') break;
-                if (d == '\\' && i < line.size()) d = line[i++];
-                w.text.push_back(d);
-            }
-            out.push_back(std::move(w));
-        } else {
-            Word w;
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-                w.text.push_back(line[i++]);
-            out.push_back(std::move(w));
-        }
-    }
-    return true;
-}
-
-std::optional<int> number(const Word& w) {
-    if (w.quoted) return std::nullopt;
-    int v = 0;
-    const char* b = w.text.data();
-    const char* e = b + w.text.size();
-    auto [end, ec] = std::from_chars(b, e, v);
-    if (ec != std::errc() || end != e) return std::nullopt;
-    return v;
-}
 
 int buttonOf(const std::string& name) {
     static const char* names[] = {"left", "right", "middle", "x1", "x2"};
@@ -78,7 +28,7 @@ constexpr KeyName kKeys[] = {
 };
 
 bool keyOf(const Word& w, Action& a) {
-    const std::string name = lower(w.text);
+    const std::string name = lowerAscii(w.text);
     for (const KeyName& k : kKeys)
         if (name == k.name) {
             a.vk = k.vk;
@@ -87,7 +37,7 @@ bool keyOf(const Word& w, Action& a) {
         }
     if (name.size() >= 2 && name[0] == 'f') {
         Word digits{name.substr(1), false};
-        if (auto n = number(digits); n && *n >= 1 && *n <= 12) {
+        if (auto n = wordNumber(digits); n && *n >= 1 && *n <= 12) {
             a.vk = 0x70 + static_cast<uint32_t>(*n - 1);
             return true;
         }
@@ -105,7 +55,7 @@ bool keyOf(const Word& w, Action& a) {
 // Trailing "shift" / "ctrl" words from position `from`.
 bool modifiers(const std::vector<Word>& w, size_t from, Action& a) {
     for (size_t i = from; i < w.size(); ++i) {
-        const std::string m = lower(w[i].text);
+        const std::string m = lowerAscii(w[i].text);
         if (w[i].quoted) return false;
         if (m == "shift") a.shift = true;
         else if (m == "ctrl" || m == "control") a.control = true;
@@ -125,11 +75,11 @@ bool hexColour(const std::string& s, uint32_t& out) {
 
 // One line's action; an error message when it does not parse.
 std::string parseLine(const std::vector<Word>& w, Action& a) {
-    const std::string verb = lower(w[0].text);
+    const std::string verb = lowerAscii(w[0].text);
     const size_t n = w.size();
     auto point = [&](size_t at) {
-        auto x = number(w[at]);
-        auto y = number(w[at + 1]);
+        auto x = wordNumber(w[at]);
+        auto y = wordNumber(w[at + 1]);
         if (!x || !y) return false;
         a.x = *x;
         a.y = *y;
@@ -143,13 +93,13 @@ std::string parseLine(const std::vector<Word>& w, Action& a) {
     if (verb == "press" || verb == "release" || verb == "click" || verb == "dblclick") {
         a.kind = verb == "press" ? Kind::Press : verb == "release" ? Kind::Release
                : verb == "click" ? Kind::Click : Kind::DoubleClick;
-        if (n < 4 || !(a.button = buttonOf(lower(w[1].text))) || !point(2) || !modifiers(w, 4, a))
+        if (n < 4 || !(a.button = buttonOf(lowerAscii(w[1].text))) || !point(2) || !modifiers(w, 4, a))
             return "expected: " + verb + " left|right|middle|x1|x2 X Y [shift] [ctrl]";
         return {};
     }
     if (verb == "wheel" || verb == "hwheel") {
         a.kind = verb == "wheel" ? Kind::Wheel : Kind::HWheel;
-        auto d = number(n > 1 ? w[1] : Word{});
+        auto d = wordNumber(n > 1 ? w[1] : Word{});
         if (n != 4 || !d || !point(2)) return "expected: " + verb + " DELTA X Y";
         a.amount = *d;
         return {};
@@ -162,7 +112,7 @@ std::string parseLine(const std::vector<Word>& w, Action& a) {
     }
     if (verb == "type") {
         a.kind = Kind::Type;
-        auto id = n == 3 ? number(w[1]) : std::nullopt;
+        auto id = n == 3 ? wordNumber(w[1]) : std::nullopt;
         if (!id || !w[2].quoted) return "expected: type ID \"TEXT\"";
         a.id = *id;
         a.text = w[2].text;
@@ -170,13 +120,13 @@ std::string parseLine(const std::vector<Word>& w, Action& a) {
     }
     if (verb == "select") {
         a.kind = Kind::Select;
-        auto id = n == 3 ? number(w[1]) : std::nullopt;
+        auto id = n == 3 ? wordNumber(w[1]) : std::nullopt;
         if (id && w[2].quoted) {
             a.id = *id;
             a.text = w[2].text;
             return {};
         }
-        auto index = id ? number(w[2]) : std::nullopt;
+        auto index = id ? wordNumber(w[2]) : std::nullopt;
         if (!index || *index < 0) return "expected: select ID \"TEXT\" or select ID INDEX";
         a.id = *id;
         a.index = *index;
@@ -184,7 +134,7 @@ std::string parseLine(const std::vector<Word>& w, Action& a) {
     }
     if (verb == "answer") {
         a.kind = Kind::Answer;
-        const std::string v = n == 2 ? lower(w[1].text) : std::string();
+        const std::string v = n == 2 ? lowerAscii(w[1].text) : std::string();
         if (v == "ok") a.amount = 1;
         else if (v == "cancel") a.amount = 2;
         else return "expected: answer ok|cancel";
@@ -193,13 +143,13 @@ std::string parseLine(const std::vector<Word>& w, Action& a) {
     if (verb == "choose") {
         a.kind = Kind::Choose;
         if (n == 2 && w[1].quoted && !w[1].text.empty()) a.text = w[1].text;
-        else if (n == 2 && lower(w[1].text) == "cancel") a.cancel = true;
+        else if (n == 2 && lowerAscii(w[1].text) == "cancel") a.cancel = true;
         else return "expected: choose \"PATH\" or choose cancel";
         return {};
     }
     if (verb == "colour" || verb == "color") {
         a.kind = Kind::Colour;
-        if (n == 2 && !w[1].quoted && lower(w[1].text) == "cancel") a.cancel = true;
+        if (n == 2 && !w[1].quoted && lowerAscii(w[1].text) == "cancel") a.cancel = true;
         else if (n != 2 || w[1].quoted || !hexColour(w[1].text, a.colour))
             return "expected: colour RRGGBB or colour cancel";
         return {};
@@ -208,7 +158,7 @@ std::string parseLine(const std::vector<Word>& w, Action& a) {
         a.kind = Kind::Idle;
         a.amount = 5000;
         if (n == 2) {
-            auto ms = number(w[1]);
+            auto ms = wordNumber(w[1]);
             if (!ms || *ms < 0) return "expected: idle [MS]";
             a.amount = *ms;
         } else if (n != 1) {
@@ -222,7 +172,7 @@ std::string parseLine(const std::vector<Word>& w, Action& a) {
             return "expected: mark NAME [window] (a name without '/')";
         a.text = w[1].text;
         if (n == 3) {
-            if (lower(w[2].text) != "window") return "expected: mark NAME [window]";
+            if (lowerAscii(w[2].text) != "window") return "expected: mark NAME [window]";
             a.window = true;
         }
         return {};
@@ -243,7 +193,7 @@ bool parse(std::string_view text, std::vector<Action>& out, std::string& error) 
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         ++lineNumber;
-        if (!split(line, words)) {
+        if (!splitWords(line, words)) {
             error = "line " + std::to_string(lineNumber) + ": unterminated quoted text";
             return false;
         }
