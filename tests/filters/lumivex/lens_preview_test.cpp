@@ -2,37 +2,15 @@
 // when the preview is switched off. The dialog is a fake.
 #include <gtest/gtest.h>
 
-#include "framework/host/dialog_link.h"
 #include "framework/host/preview_buffers.h"
 #include "tests/filters/lumivex/lens_harness.h"
+#include "tests/filters/quiet_dialog.h"
 
 using namespace qm;
 using namespace qm::lumivex;
 using namespace qm::lumivex::test;
 
 namespace {
-
-class Knobs : public fw::SlotControls {
-public:
-    bool hasControl(int slot) const override { return slot >= 0 && slot <= kLensSkew; }
-    int32_t getValue(int slot) const override { return slots[static_cast<size_t>(slot)]; }
-    void setValue(int slot, int32_t v) override { slots[static_cast<size_t>(slot)] = v; }
-    fw::ValueSlots slots{};
-};
-
-class Dialog : public fw::DialogLink {
-public:
-    fw::SlotControls& controls() override { return knobs; }
-    bool pollMouse() override { return false; }
-    void clearProgress() override {}
-    void advanceProgress(int) override {}
-    void startProgressTimer() override {}
-    void restorePreviewToggleIfRequested() override {}
-    void enableZoomButtons() override {}
-    void redrawPreview() override {}
-    void requestRedraw() override {}
-    Knobs knobs;
-};
 
 struct PreviewRun {
     // The image is 4 times the region, as the dialog reduces it.
@@ -61,7 +39,7 @@ struct PreviewRun {
 
     LensRun run;
     fw::PreviewBuffers preview;
-    Dialog dialog;
+    qm::test::QuietDialog dialog{kLensSkew + 1};
 };
 
 LensSettings wholeImage(int inclusion) {

@@ -3,34 +3,12 @@
 // and nothing rendered while the pattern viewer is open. The dialog is a fake.
 #include <gtest/gtest.h>
 
-#include "framework/host/dialog_link.h"
 #include "framework/host/preview_buffers.h"
 #include "tests/filters/marbleloom/texture_harness.h"
+#include "tests/filters/quiet_dialog.h"
 
 namespace qm::marbleloom {
 namespace {
-
-class Knobs : public fw::SlotControls {
-public:
-    bool hasControl(int slot) const override { return slot >= 0 && slot < kSettingCount; }
-    int32_t getValue(int slot) const override { return slots[static_cast<size_t>(slot)]; }
-    void setValue(int slot, int32_t v) override { slots[static_cast<size_t>(slot)] = v; }
-    fw::ValueSlots slots{};
-};
-
-class Dialog : public fw::DialogLink {
-public:
-    fw::SlotControls& controls() override { return knobs; }
-    bool pollMouse() override { return false; }
-    void clearProgress() override {}
-    void advanceProgress(int) override {}
-    void startProgressTimer() override {}
-    void restorePreviewToggleIfRequested() override {}
-    void enableZoomButtons() override {}
-    void redrawPreview() override {}
-    void requestRedraw() override {}
-    Knobs knobs;
-};
 
 TEST(TexturePreview, AOneToOnePreviewShowsTheFinalPixels) {
     constexpr int w = 300, h = 200;
@@ -50,7 +28,7 @@ TEST(TexturePreview, AOneToOnePreviewShowsTheFinalPixels) {
     preview.copyWidth = preview.renderedWidth = w;
     preview.copyHeight = preview.renderedHeight = h;
     preview.transferred = true;
-    Dialog dialog;
+    qm::test::QuietDialog dialog(kSettingCount);
     dialog.knobs.slots = slots;
     run.session.preview = &preview;
     run.session.dialog = &dialog;
