@@ -150,9 +150,6 @@ uint32_t resolveColourWord(uint32_t word, const uint8_t foreground[3], const uin
     }
 }
 
-}  // namespace qm::marbleloom
-
-namespace qm::marbleloom {
 namespace {
 
 int limited(const fw::ValueSlots& slots, int slot, int high) {

@@ -70,10 +70,6 @@ constexpr uint32_t colourWord(uint8_t r, uint8_t g, uint8_t b, uint32_t mode) {
 uint32_t resolveColourWord(uint32_t word, const uint8_t foreground[3], const uint8_t background[3],
                            int planes);
 
-}  // namespace qm::marbleloom
-
-namespace qm::marbleloom {
-
 // One layer's settings, limited to their ranges (a record may hold any bits).
 struct LayerSettings {
     uint32_t pattern = 0;
