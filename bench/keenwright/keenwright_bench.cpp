@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/host/dialog_link.h"
 #include "framework/host/filter_description.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/preview_buffers.h"
@@ -19,6 +18,7 @@
 #include "framework/host/render_state.h"
 #include "filters/keenwright/sharpen_kernel.h"
 #include "host/image.h"
+#include "tests/filters/quiet_dialog.h"
 #include "tools/presetc/preset_text.h"
 
 using namespace qm;
@@ -98,23 +98,6 @@ void FinalPass4000x3000(benchmark::State& state) {
 }
 BENCHMARK(FinalPass4000x3000)->Unit(benchmark::kSecond)->Iterations(1);
 
-class Dialog : public fw::DialogLink, public fw::SlotControls {
-public:
-    fw::SlotControls& controls() override { return *this; }
-    bool pollMouse() override { return false; }
-    void clearProgress() override {}
-    void advanceProgress(int) override {}
-    void startProgressTimer() override {}
-    void restorePreviewToggleIfRequested() override {}
-    void enableZoomButtons() override {}
-    void redrawPreview() override {}
-    void requestRedraw() override {}
-    bool hasControl(int slot) const override { return slot < 12; }
-    int32_t getValue(int slot) const override { return slots[static_cast<size_t>(slot)]; }
-    void setValue(int slot, int32_t v) override { slots[static_cast<size_t>(slot)] = v; }
-    fw::ValueSlots slots{};
-};
-
 // Each render follows an Amount change; cached: the smoothing of the first
 // render serves all later ones.
 void FitPreview900x600(benchmark::State& state) {
@@ -141,8 +124,8 @@ void FitPreview900x600(benchmark::State& state) {
     preview.renderedWidth = W;
     preview.renderedHeight = H;
     preview.transferred = true;
-    Dialog dialog;
-    fw::unpackFields(record.data(), session.format, dialog.slots);
+    qm::test::QuietDialog<> dialog(12);
+    fw::unpackFields(record.data(), session.format, dialog.knobs.slots);
     session.preview = &preview;
     session.dialog = &dialog;
     fw::RenderState render(session, filter().passCount, 64);
@@ -151,10 +134,10 @@ void FitPreview900x600(benchmark::State& state) {
     filter().beginSession(session);
     fw::render(render);
 
-    int amount = dialog.slots[7];
+    int amount = dialog.knobs.slots[7];
     for (auto _ : state) {
         amount = amount == 60 ? 61 : 60;
-        dialog.slots[7] = amount;
+        dialog.knobs.slots[7] = amount;
         if (!cached) filter().beginSession(session);
         if (fw::render(render) != noErr) state.SkipWithError("render failed");
         benchmark::DoNotOptimize(preview.display.data());

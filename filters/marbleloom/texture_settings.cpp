@@ -1,6 +1,7 @@
 #include "filters/marbleloom/texture_settings.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 namespace qm::marbleloom {
@@ -23,23 +24,26 @@ constexpr uint8_t kFields[] = {
     kSmooth, 7, kRelief, 14, kCorrugation, 7, kReliefSmoothness, 7, kOutline, 7,
     fw::kFieldTableEnd};
 
+#undef QM_LAYER_FIELDS
+
 // The same fields with the first (6-bit) copy of value 3 read into a slot
 // of its own, so both copies can be compared.
 constexpr int kFirstSmoothCopy = kSettingCount;
-constexpr uint8_t kFieldsSplitSmooth[] = {
-    kRefract, 7, kShaping, 7, kFirstSmoothCopy, 6, kDisplacement, 14, kBackground, 26, base::kPattern, 32,
-    base::kRotation, 3,
-    base::kScaling, 7, base::kHue, 7, base::kSaturation, 7, base::kBrightness, 7, base::kMixing, 7,
-    base::kVisible, 3,
-    QM_LAYER_FIELDS(1), QM_LAYER_FIELDS(2), QM_LAYER_FIELDS(3),
-    kSmooth, 7, kRelief, 14, kCorrugation, 7, kReliefSmoothness, 7, kOutline, 7,
-    fw::kFieldTableEnd};
-#undef QM_LAYER_FIELDS
+constexpr auto kFieldsSplitSmooth = [] {
+    std::array<uint8_t, std::size(kFields)> t{};
+    std::copy(std::begin(kFields), std::end(kFields), t.begin());
+    for (size_t i = 0; i + 1 < t.size(); i += 2)
+        if (t[i] == kSmooth) {
+            t[i] = kFirstSmoothCopy;
+            break;
+        }
+    return t;
+}();
 
 const fw::RecordFormat kFormat{kTextureFilterId, kTextureRecordVersion, kTextureRecordLength,
                                fw::fieldTableOf(kFields)};
 const fw::RecordFormat kSplitFormat{kTextureFilterId, kTextureRecordVersion, kTextureRecordLength,
-                                    fw::fieldTableOf(kFieldsSplitSmooth)};
+                                    fw::FieldTable{kFieldsSplitSmooth.data(), kFieldsSplitSmooth.size()}};
 
 #define QM_LAYER_NAMES(k)                                                                          \
     {layer::first(k), "layer" #k "Pattern"}, {layer::first(k) + 1, "layer" #k "Rotation"},           \

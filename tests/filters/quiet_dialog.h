@@ -1,7 +1,9 @@
-// A dialog for preview renders in filter tests: its controls hold the first
-// `count` value slots, and it never polls a mouse message, shows progress or
-// redraws.
+// A dialog for preview renders in filter tests and benchmarks: it never polls
+// a mouse message, shows progress or redraws. Its controls are SlotKnobs (the
+// first `count` value slots) unless a test brings its own.
 #pragma once
+
+#include <utility>
 
 #include "framework/host/dialog_link.h"
 #include "framework/settings/record.h"
@@ -20,9 +22,11 @@ private:
     int count_;
 };
 
+template <class Knobs = SlotKnobs>
 class QuietDialog : public fw::DialogLink {
 public:
-    explicit QuietDialog(int controls) : knobs(controls) {}
+    template <class... A>
+    explicit QuietDialog(A&&... args) : knobs(std::forward<A>(args)...) {}
     fw::SlotControls& controls() override { return knobs; }
     bool pollMouse() override { return false; }
     void clearProgress() override {}
@@ -32,7 +36,7 @@ public:
     void enableZoomButtons() override {}
     void redrawPreview() override {}
     void requestRedraw() override {}
-    SlotKnobs knobs;
+    Knobs knobs;
 };
 
 }  // namespace qm::test

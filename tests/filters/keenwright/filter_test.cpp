@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "filters/keenwright/keenwright_filter.h"
-#include "framework/host/dialog_link.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/preview_buffers.h"
 #include "framework/host/render_loop.h"
 #include "framework/host/render_state.h"
 #include "framework/settings/record.h"
+#include "tests/filters/quiet_dialog.h"
 
 using namespace qm;
 using namespace qm::keenwright;
@@ -435,19 +435,7 @@ public:
     std::map<int, int32_t> values;
 };
 
-class Dialog : public fw::DialogLink {
-public:
-    fw::SlotControls& controls() override { return knobs; }
-    bool pollMouse() override { return false; }
-    void clearProgress() override {}
-    void advanceProgress(int) override {}
-    void startProgressTimer() override {}
-    void restorePreviewToggleIfRequested() override {}
-    void enableZoomButtons() override {}
-    void redrawPreview() override {}
-    void requestRedraw() override {}
-    Controls knobs;
-};
+using Dialog = qm::test::QuietDialog<Controls>;
 
 struct PreviewFixture {
     PreviewFixture() {

@@ -39,7 +39,7 @@ struct PreviewRun {
 
     LensRun run;
     fw::PreviewBuffers preview;
-    qm::test::QuietDialog dialog{kLensSkew + 1};
+    qm::test::QuietDialog<> dialog{kLensSkew + 1};
 };
 
 LensSettings wholeImage(int inclusion) {

@@ -28,7 +28,7 @@ TEST(TexturePreview, AOneToOnePreviewShowsTheFinalPixels) {
     preview.copyWidth = preview.renderedWidth = w;
     preview.copyHeight = preview.renderedHeight = h;
     preview.transferred = true;
-    qm::test::QuietDialog dialog(kSettingCount);
+    qm::test::QuietDialog<> dialog(kSettingCount);
     dialog.knobs.slots = slots;
     run.session.preview = &preview;
     run.session.dialog = &dialog;
