@@ -15,7 +15,7 @@ shift || true
 packages=(cmake g++ ninja-build pkg-config libjpeg62-turbo-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core xvfb xdotool
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev ccache)
 
 install_missing() {
     local missing=()
@@ -36,7 +36,9 @@ configure_and_build() {
     shift
     local werror=OFF
     [ "${CI:-}" = "true" ] && werror=ON
+    # Compiler output is cached between runs and build trees (ccache).
     cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
           -DQUILLMERE_WERROR="$werror" "$@" >/dev/null
     cmake --build "$dir" --parallel "$(nproc)"
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "framework/settings/record_format.h"
+#include "framework/settings/setting_table.h"
 
 namespace qm::fw {
 
@@ -48,6 +49,8 @@ struct FilterDescription {
     // date (older format versions, repairs); it checks the version itself.
     void (*upgradeRecord)(uint8_t* record) = nullptr;
 
+    // Every setting, in record order: names, ranges, resets.
+    SettingTable settings{};
     // The names factory preset sources give the settings.
     const SlotName* slotNames = nullptr;
     int slotNameCount = 0;

@@ -3,6 +3,7 @@
 // may appear more than once; each occurrence is a field of its own.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -11,6 +12,9 @@ namespace qm::fw {
 constexpr int kValueSlots = 150;
 constexpr int kMaxFieldPairs = 150;
 constexpr uint8_t kFieldTableEnd = 0xFF;
+
+// The decoded settings: slot i belongs to the i-th control of the dialog.
+using ValueSlots = std::array<int32_t, kValueSlots>;
 
 struct FieldTable {
     const uint8_t* bytes = nullptr;  // slot, width, slot, width, ..., 0xFF

@@ -13,8 +13,6 @@
 
 namespace qm::fw {
 
-using ValueSlots = std::array<int32_t, kValueSlots>;
-
 constexpr int kFirstFieldBit = 48;
 
 // The system's one checksum (records and pattern headers).
