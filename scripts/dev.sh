@@ -43,6 +43,10 @@ configure_and_build() {
     cmake --build "$dir" --parallel "$(nproc)"
 }
 
+# Paths inside the checkout are hashed relative to it, so clones and build
+# trees share cached objects.
+export CCACHE_BASEDIR="$here" CCACHE_NOHASHDIR=1
+
 install_missing
 configure_and_build "$build"
 
