@@ -29,8 +29,7 @@ const fw::FilterDescription kFilter = [] {
     f.beginSession = beginSession;
     f.endSession = closeTextureSession;
     f.upgradeRecord = repairTextureRecord;
-    f.slotNames = textureSlotNames();
-    f.slotNameCount = textureSlotNameCount();
+    f.settings = textureSettingTable();
     return f;
 }();
 

@@ -1,37 +1,150 @@
 #include "filters/marbleloom/texture_settings.h"
 
-#include <algorithm>
-#include <array>
 #include <iterator>
+#include <string_view>
 
 namespace qm::marbleloom {
 namespace {
 
-// Layer k's fields in record order: pattern 32, rotation 3, five 7-bit
-// sliders, visibility 3, colour 26, four 7-bit sliders.
-#define QM_LAYER_FIELDS(k)                                                                     \
-    layer::first(k), 32, layer::first(k) + 1, 3, layer::first(k) + 2, 7, layer::first(k) + 3, 7, \
-        layer::first(k) + 4, 7, layer::first(k) + 5, 7, layer::first(k) + 6, 7, layer::first(k) + 7, 3, \
-        layer::first(k) + 8, 26, layer::first(k) + 9, 7, layer::first(k) + 10, 7,                \
-        layer::first(k) + 11, 7, layer::first(k) + 12, 7
+using fw::kResetAll;
 
-constexpr uint8_t kFields[] = {
-    kRefract, 7, kShaping, 7, kSmooth, 6, kDisplacement, 14, kBackground, 26, base::kPattern, 32,
-    base::kRotation, 3,
-    base::kScaling, 7, base::kHue, 7, base::kSaturation, 7, base::kBrightness, 7, base::kMixing, 7,
-    base::kVisible, 3,
-    QM_LAYER_FIELDS(1), QM_LAYER_FIELDS(2), QM_LAYER_FIELDS(3),
-    kSmooth, 7, kRelief, 14, kCorrugation, 7, kReliefSmoothness, 7, kOutline, 7,
-    fw::kFieldTableEnd};
+constexpr int32_t kPadCentre = fw::packParts(fw::ControlKind::Pad, 25, 25);  // 3225
+// What a colour well holds before anything is chosen.
+constexpr auto kNewWellColour = static_cast<int32_t>(colourWord(227, 217, 203, kFixed));
 
-#undef QM_LAYER_FIELDS
+// "Reset All", and one "Reset the Layer Settings" button for the base and
+// for each of layers 1..3.
+constexpr fw::ResetGroups kResetBase = 2;
+constexpr fw::ResetGroups resetGroupOfLayer(int k) {
+    return k >= 1 && k <= 3 ? static_cast<fw::ResetGroups>(4 << (k - 1)) : fw::kKeptByResets;
+}
+constexpr fw::ResetGroups kResetBaseOrAll = kResetAll | kResetBase;
+
+// Value 3 is kept twice: a 6-bit copy ahead of the layers and the 7-bit one
+// that is read, near the end.
+constexpr fw::Setting kSmoothSetting =
+    fw::slider(kSmooth, 7, 0, 50, 5, "smooth").labelled("Smooth", "Shape Smoothnes").resetBy(kResetAll);
+
+// Record orders 1 and 2: global values, then the base.
+constexpr fw::Setting kAheadOfLayers[] = {
+    fw::slider(kRefract, 7, 0, 50, 25, "refract").labelled("Refract", "Refraction 3d effect").resetBy(kResetAll),
+    fw::slider(kShaping, 7, 0, 50, 25, "shaping")
+        .labelled("Shaping", "Mixing with Source Image Shape").resetBy(kResetAll),
+    kSmoothSetting.copyOf(6),
+    fw::pad(kDisplacement, 0, 50, 25, 25, "displacement")
+        .labelled("Displacement", "Shape Displacement. Use Doubleclick to Reset.").resetBy(kResetAll),
+    fw::colour(kBackground, kNewWellColour, "background").labelled(nullptr, "Background Color selector"),
+    fw::pattern(base::kPattern, "basePattern"),
+    fw::selector(base::kRotation, 3, 7, 0, "baseRotation")
+        .labelled(nullptr, "Rotates the Pattern. Use right-click for CCW rotation."),
+    fw::slider(base::kScaling, 7, 0, 100, 50, "baseScaling")
+        .labelled(nullptr, "Pattern Scaling").resetBy(kResetBaseOrAll),
+    fw::slider(base::kHue, 7, 0, 100, 50, "baseHue").labelled("h", "Pattern Hue").resetBy(kResetBaseOrAll),
+    fw::slider(base::kSaturation, 7, 0, 100, 50, "baseSaturation")
+        .labelled("s", "Pattern Saturation").resetBy(kResetBaseOrAll),
+    fw::slider(base::kBrightness, 7, 0, 100, 50, "baseBrightness")
+        .labelled("v", "Pattern Brightness correction").resetBy(kResetBaseOrAll),
+    fw::slider(base::kMixing, 7, 0, 100, 50, "baseMixing").labelled(nullptr, "Layer Mixing").resetBy(kResetBaseOrAll),
+    // Any non-zero value is on; the dialog stores 2.
+    fw::toggle(base::kVisible, 3, 7, 0, "baseVisible").labelled(nullptr, "Layer Visibility"),
+};
+
+// Record orders 3 to 5, one a layer: slots are offsets from the layer's
+// first, names follow "layerK". What "Reset All" resets, the layer's own
+// reset resets too.
+constexpr fw::Setting kEachLayer[] = {
+    fw::pattern(layer::kPattern, "Pattern"),
+    fw::selector(layer::kRotation, 3, 7, 0, "Rotation"),
+    fw::slider(layer::kScaling, 7, 0, 100, 50, "Scaling").labelled(nullptr, "Pattern Scaling").resetBy(kResetAll),
+    fw::slider(layer::kHue, 7, 0, 100, 50, "Hue").labelled(nullptr, "Pattern Hue").resetBy(kResetAll),
+    fw::slider(layer::kSaturation, 7, 0, 100, 50, "Saturation")
+        .labelled(nullptr, "Pattern Saturation").resetBy(kResetAll),
+    fw::slider(layer::kBrightness, 7, 0, 100, 50, "Brightness")
+        .labelled(nullptr, "Pattern Brightness correction").resetBy(kResetAll),
+    fw::slider(layer::kExtraMixing, 7, 0, 100, 50, "ExtraMixing"),  // never shown, never read
+    fw::toggle(layer::kVisible, 3, 7, 0, "Visible").labelled(nullptr, "Layer Visibility"),
+    fw::colour(layer::kColour, kNewWellColour, "Colour").labelled(nullptr, "Reference Color of Selection Area"),
+    fw::slider(layer::kWidth, 7, 0, 100, 0, "Width").labelled(nullptr, "Width of Selection Area"),
+    fw::slider(layer::kHighlight, 7, 0, 100, 50, "Highlight").labelled(nullptr, "Highlight").resetBy(kResetAll),
+    fw::slider(layer::kShapeness, 7, 0, 100, 50, "Shapeness").labelled(nullptr, "Shapeness").resetBy(kResetAll),
+    fw::slider(layer::kMixing, 7, 0, 100, 50, "Mixing")
+        .labelled(nullptr, "Layer Mixing (back/front position)").resetBy(kResetAll),
+};
+
+// Record order 6, then the controls the record does not keep.
+constexpr fw::Setting kAfterLayers[] = {
+    kSmoothSetting,
+    fw::pad(kRelief, 0, 50, 25, 25, "relief")
+        .labelled("Relief", "Relief. Use Doubleclick to Reset.").resetBy(kResetAll),
+    fw::slider(kCorrugation, 7, 0, 50, 10, "corrugation").labelled(nullptr, "Corrugation").resetBy(kResetAll),
+    fw::slider(kReliefSmoothness, 7, 0, 50, 5, "reliefSmoothness")
+        .labelled("Smooth", "Relief Smoothnes").resetBy(kResetAll),
+    fw::slider(kOutline, 7, 0, 50, 35, "outline").labelled(nullptr, "Outline").resetBy(kResetAll),
+    fw::toggle(kEyedropper1, 0, 1, 0, "layer1Eyedropper")
+        .labelled(nullptr, "Eyedropper tool. Click on screen to pull a color").resetBy(kResetAll),
+    fw::toggle(kEyedropper1 + 1, 0, 1, 0, "layer2Eyedropper")
+        .labelled(nullptr, "Eyedropper tool. Click on screen to pull a color").resetBy(kResetAll),
+    fw::toggle(kEyedropper1 + 2, 0, 1, 0, "layer3Eyedropper")
+        .labelled(nullptr, "Eyedropper tool. Click on screen to pull a color").resetBy(kResetAll),
+    // Push buttons: they hold no value of their own.
+    fw::toggle(kPatternSelector1, 0, 0, 0, "layer1PatternSelector").labelled(nullptr, "Pattern Selector"),
+    fw::toggle(kPatternSelector1 + 1, 0, 0, 0, "layer2PatternSelector").labelled(nullptr, "Pattern Selector"),
+    fw::toggle(kPatternSelector1 + 2, 0, 0, 0, "layer3PatternSelector").labelled(nullptr, "Pattern Selector"),
+    fw::toggle(kPatternSelector1 + 3, 0, 0, 0, "basePatternSelector").labelled(nullptr, "Pattern Selector"),
+};
+
+constexpr bool inOffsetOrder() {
+    for (size_t i = 0; i < std::size(kEachLayer); ++i)
+        if (kEachLayer[i].slot != static_cast<int>(i)) return false;
+    return std::size(kEachLayer) == layer::kSize;
+}
+static_assert(inOffsetOrder());
+
+// "layerK" + the entry's name, for each layer.
+struct LayerNames {
+    char text[3][layer::kSize][24];
+};
+constexpr LayerNames kLayerNames = [] {
+    LayerNames names{};
+    for (int k = 1; k <= 3; ++k)
+        for (int i = 0; i < layer::kSize; ++i) {
+            char* out = names.text[k - 1][i];
+            int at = 0;
+            for (char c : std::string_view("layer")) out[at++] = c;
+            out[at++] = static_cast<char>('0' + k);
+            for (const char* c = kEachLayer[i].name; *c != 0; ++c) out[at++] = *c;
+        }
+    return names;
+}();
+
+struct SettingList {
+    fw::Setting entries[std::size(kAheadOfLayers) + 3 * std::size(kEachLayer) + std::size(kAfterLayers)];
+};
+constexpr SettingList kSettingList = [] {
+    SettingList list{};
+    size_t at = 0;
+    for (const fw::Setting& s : kAheadOfLayers) list.entries[at++] = s;
+    for (int k = 1; k <= 3; ++k)
+        for (int i = 0; i < layer::kSize; ++i) {
+            fw::Setting s = kEachLayer[i];
+            s.slot += layer::first(k);
+            s.name = kLayerNames.text[k - 1][i];
+            if (s.resets != fw::kKeptByResets) s.resets |= resetGroupOfLayer(k);
+            list.entries[at++] = s;
+        }
+    for (const fw::Setting& s : kAfterLayers) list.entries[at++] = s;
+    return list;
+}();
+constexpr const auto& kSettings = kSettingList.entries;
+static_assert(fw::wellFormed(kSettings, kTextureRecordLength));
+
+constexpr auto kFields = fw::fieldBytesOf(kSettings);
 
 // The same fields with the first (6-bit) copy of value 3 read into a slot
 // of its own, so both copies can be compared.
 constexpr int kFirstSmoothCopy = kSettingCount;
 constexpr auto kFieldsSplitSmooth = [] {
-    std::array<uint8_t, std::size(kFields)> t{};
-    std::copy(std::begin(kFields), std::end(kFields), t.begin());
+    auto t = kFields;
     for (size_t i = 0; i + 1 < t.size(); i += 2)
         if (t[i] == kSmooth) {
             t[i] = kFirstSmoothCopy;
@@ -43,57 +156,7 @@ constexpr auto kFieldsSplitSmooth = [] {
 const fw::RecordFormat kFormat{kTextureFilterId, kTextureRecordVersion, kTextureRecordLength,
                                fw::fieldTableOf(kFields)};
 const fw::RecordFormat kSplitFormat{kTextureFilterId, kTextureRecordVersion, kTextureRecordLength,
-                                    fw::FieldTable{kFieldsSplitSmooth.data(), kFieldsSplitSmooth.size()}};
-
-#define QM_LAYER_NAMES(k)                                                                          \
-    {layer::first(k), "layer" #k "Pattern"}, {layer::first(k) + 1, "layer" #k "Rotation"},           \
-        {layer::first(k) + 2, "layer" #k "Scaling"}, {layer::first(k) + 3, "layer" #k "Hue"},        \
-        {layer::first(k) + 4, "layer" #k "Saturation"}, {layer::first(k) + 5, "layer" #k "Brightness"}, \
-        {layer::first(k) + 6, "layer" #k "ExtraMixing"}, {layer::first(k) + 7, "layer" #k "Visible"}, \
-        {layer::first(k) + 8, "layer" #k "Colour"}, {layer::first(k) + 9, "layer" #k "Width"},       \
-        {layer::first(k) + 10, "layer" #k "Highlight"}, {layer::first(k) + 11, "layer" #k "Shapeness"}, \
-        {layer::first(k) + 12, "layer" #k "Mixing"}
-
-constexpr fw::SlotName kNames[] = {
-    {kRefract, "refract"},
-    {kShaping, "shaping"},
-    {kRelief, "relief"},
-    {kSmooth, "smooth"},
-    {kDisplacement, "displacement"},
-    {kBackground, "background"},
-    {base::kPattern, "basePattern"},
-    {base::kRotation, "baseRotation"},
-    {base::kScaling, "baseScaling"},
-    {base::kHue, "baseHue"},
-    {base::kSaturation, "baseSaturation"},
-    {base::kBrightness, "baseBrightness"},
-    {base::kMixing, "baseMixing"},
-    {base::kVisible, "baseVisible"},
-    QM_LAYER_NAMES(1),
-    QM_LAYER_NAMES(2),
-    QM_LAYER_NAMES(3),
-    {kCorrugation, "corrugation"},
-    {kReliefSmoothness, "reliefSmoothness"},
-    {kOutline, "outline"},
-};
-#undef QM_LAYER_NAMES
-
-struct Default {
-    int slot;
-    int32_t value;
-};
-
-constexpr int32_t kPadCentre = 25 * 128 + 25;  // 3225
-
-constexpr Default kGlobalDefaults[] = {
-    {kRefract, 25},     {kShaping, 25},          {kRelief, kPadCentre},  {kSmooth, 5},
-    {kDisplacement, kPadCentre}, {kCorrugation, 10}, {kReliefSmoothness, 5}, {kOutline, 35},
-    {kEyedropper1, 0},  {kEyedropper1 + 1, 0},   {kEyedropper1 + 2, 0},
-};
-constexpr int kBaseDefaults[] = {base::kScaling, base::kHue, base::kSaturation, base::kBrightness, base::kMixing};
-constexpr int kLayerDefaults[] = {layer::kScaling, layer::kHue, layer::kSaturation, layer::kBrightness,
-                                  layer::kHighlight, layer::kShapeness, layer::kMixing};
-constexpr int32_t kSliderDefault = 50;
+                                    fw::fieldTableOf(kFieldsSplitSmooth)};
 
 void writeCheckValue(uint8_t* record) {
     fw::setRecordInteger(record, 0, static_cast<int32_t>(fw::rollingChecksum(record + 4, kTextureRecordLength - 4)));
@@ -102,21 +165,13 @@ void writeCheckValue(uint8_t* record) {
 }  // namespace
 
 const fw::RecordFormat& textureRecordFormat() { return kFormat; }
-const fw::SlotName* textureSlotNames() { return kNames; }
-int textureSlotNameCount() { return static_cast<int>(std::size(kNames)); }
+fw::SettingTable textureSettingTable() { return kSettings; }
 
 void resetLayer(fw::ValueSlots& slots, int k) {
-    if (k == 0) {
-        for (int slot : kBaseDefaults) slots[static_cast<size_t>(slot)] = kSliderDefault;
-        return;
-    }
-    for (int offset : kLayerDefaults) slots[static_cast<size_t>(layer::first(k) + offset)] = kSliderDefault;
+    fw::resetSlots(kSettings, slots, k == 0 ? kResetBase : resetGroupOfLayer(k));
 }
 
-void resetAll(fw::ValueSlots& slots) {
-    for (const Default& d : kGlobalDefaults) slots[static_cast<size_t>(d.slot)] = d.value;
-    for (int k = 0; k <= 3; ++k) resetLayer(slots, k);
-}
+void resetAll(fw::ValueSlots& slots) { fw::resetSlots(kSettings, slots, kResetAll); }
 
 void repairTextureRecord(uint8_t* record) {
     fw::ValueSlots slots{};
@@ -154,48 +209,42 @@ uint32_t resolveColourWord(uint32_t word, const uint8_t foreground[3], const uin
     }
 }
 
-namespace {
-
-int limited(const fw::ValueSlots& slots, int slot, int high) {
-    return std::clamp(slots[static_cast<size_t>(slot)], 0, high);
-}
-
-}  // namespace
-
-TextureSettings decodeTextureSettings(const fw::ValueSlots& slots) {
-    TextureSettings s;
+TextureSettings decodeTextureSettings(const fw::ValueSlots& stored) {
+    fw::ValueSlots slots = stored;
+    fw::limitSlots(kSettings, slots);
     auto at = [&](int slot) { return slots[static_cast<size_t>(slot)]; };
-    s.refract = limited(slots, kRefract, 50);
-    s.shaping = limited(slots, kShaping, 50);
-    s.smooth = limited(slots, kSmooth, 50);
-    s.reliefX = std::min(at(kRelief) & 0x7F, 50);
-    s.reliefY = std::min((at(kRelief) >> 7) & 0x7F, 50);
-    s.displacementX = std::min(at(kDisplacement) & 0x7F, 50);
-    s.displacementY = std::min((at(kDisplacement) >> 7) & 0x7F, 50);
+    TextureSettings s;
+    s.refract = at(kRefract);
+    s.shaping = at(kShaping);
+    s.smooth = at(kSmooth);
+    s.reliefX = at(kRelief) & 0x7F;
+    s.reliefY = at(kRelief) >> 7;
+    s.displacementX = at(kDisplacement) & 0x7F;
+    s.displacementY = at(kDisplacement) >> 7;
     s.background = static_cast<uint32_t>(at(kBackground));
-    s.corrugation = limited(slots, kCorrugation, 50);
-    s.reliefSmoothness = limited(slots, kReliefSmoothness, 50);
-    s.outline = limited(slots, kOutline, 50);
+    s.corrugation = at(kCorrugation);
+    s.reliefSmoothness = at(kReliefSmoothness);
+    s.outline = at(kOutline);
     auto common = [&](LayerSettings& l, int pattern, int rotation, int scaling, int visible) {
         l.pattern = static_cast<uint32_t>(at(pattern));
         l.rotation = at(rotation) & 7;
-        l.scaling = limited(slots, scaling, 100);
-        l.hue = limited(slots, scaling + 1, 100);
-        l.saturation = limited(slots, scaling + 2, 100);
-        l.brightness = limited(slots, scaling + 3, 100);
+        l.scaling = at(scaling);
+        l.hue = at(scaling + 1);
+        l.saturation = at(scaling + 2);
+        l.brightness = at(scaling + 3);
         l.visible = at(visible) != 0;
     };
     common(s.base, base::kPattern, base::kRotation, base::kScaling, base::kVisible);
-    s.base.mixing = limited(slots, base::kMixing, 100);
+    s.base.mixing = at(base::kMixing);
     for (int k = 1; k <= 3; ++k) {
         LayerSettings& l = s.layers[k - 1];
         const int f = layer::first(k);
         common(l, f + layer::kPattern, f + layer::kRotation, f + layer::kScaling, f + layer::kVisible);
         l.colour = static_cast<uint32_t>(at(f + layer::kColour));
-        l.width = limited(slots, f + layer::kWidth, 100);
-        l.highlight = limited(slots, f + layer::kHighlight, 100);
-        l.shapeness = limited(slots, f + layer::kShapeness, 100);
-        l.mixing = limited(slots, f + layer::kMixing, 100);
+        l.width = at(f + layer::kWidth);
+        l.highlight = at(f + layer::kHighlight);
+        l.shapeness = at(f + layer::kShapeness);
+        l.mixing = at(f + layer::kMixing);
     }
     return s;
 }

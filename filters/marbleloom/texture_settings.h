@@ -1,12 +1,14 @@
-// The texture filter's 63 settings: their slots, the 128-byte record that
-// keeps them (value 3 twice), the defaults "Reset All" sets, and the colour
-// words of the background and the reference colours.
+// The texture filter's 63 settings: their slots, their table (the 128-byte
+// record that keeps them, value 3 twice; ranges; what "Reset All" and the
+// layer resets set), and the colour words of the background and the
+// reference colours.
 #pragma once
 
 #include <cstdint>
 
 #include "framework/host/filter_description.h"
 #include "framework/settings/record.h"
+#include "framework/settings/setting_table.h"
 
 namespace qm::marbleloom {
 
@@ -45,9 +47,10 @@ constexpr int kTextureRecordLength = 128;
 
 const fw::RecordFormat& textureRecordFormat();
 
-// The names factory preset texts give the settings.
-const fw::SlotName* textureSlotNames();
-int textureSlotNameCount();
+// Every setting in record order (value 3 first as its 6-bit copy), then the
+// controls the record does not keep: the names of preset texts, the ranges
+// decoding limits to, the resets.
+fw::SettingTable textureSettingTable();
 
 // "Reset All": every value that has a default takes it; rotations,
 // visibilities, colours, widths of selection and patterns stay.

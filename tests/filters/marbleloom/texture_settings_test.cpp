@@ -1,8 +1,13 @@
-// The texture filter's record: both copies of value 3, the version upgrades,
-// the factory presets, the defaults and the colour words.
+// The texture filter's record: its field order, both copies of value 3, the
+// version upgrades, the factory presets, the setting table's limits and
+// resets, and the colour words.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "tests/filters/marbleloom/texture_harness.h"
+#include "tests/support/setting_table_checks.h"
 
 namespace qm::marbleloom {
 namespace {
@@ -50,6 +55,19 @@ TEST(TextureRecord, LayoutPutsValue3AtBits62And562AndEndsAt604) {
     EXPECT_EQ(bitsAt(record, 597, 7), 0x7Fu);  // Outline is the last field
     EXPECT_EQ(bitsAt(record, 555, 7), 0x55u);  // the last value of order 5
     for (int b = 604; b < 127 * 8; ++b) EXPECT_EQ(bitsAt(record, b, 1), 0u) << b;
+}
+
+TEST(TextureRecord, FieldsFollowTheRecordOrder) {
+    std::string fields;
+    textureRecordFormat().fields.forEach(
+        [&](int slot, int width) { fields += std::to_string(slot) + ":" + std::to_string(width) + " "; });
+    EXPECT_EQ(fields,
+              "0:7 1:7 3:6 4:14 5:26 6:32 7:3 "
+              "8:7 9:7 10:7 11:7 12:7 13:3 "
+              "14:32 15:3 16:7 17:7 18:7 19:7 20:7 21:3 22:26 23:7 24:7 25:7 26:7 "
+              "27:32 28:3 29:7 30:7 31:7 32:7 33:7 34:3 35:26 36:7 37:7 38:7 39:7 "
+              "40:32 41:3 42:7 43:7 44:7 45:7 46:7 47:3 48:26 49:7 50:7 51:7 52:7 "
+              "3:7 2:14 53:7 54:7 62:7 ");
 }
 
 TEST(TextureRecord, TheLargerSixBitCopyOfValue3IsRead) {
@@ -139,13 +157,20 @@ TEST(TextureSettings, ResetAllSetsDefaultsAndKeepsTheRest) {
     resetAll(slots);
     const int defaults[][2] = {{kRefract, 25}, {kShaping, 25}, {kRelief, 3225}, {kSmooth, 5}, {kDisplacement, 3225},
                                {kCorrugation, 10}, {kReliefSmoothness, 5}, {kOutline, 35}, {base::kScaling, 50},
-                               {base::kMixing, 50}, {kEyedropper1, 0}};
-    for (const auto& d : defaults) EXPECT_EQ(slots[static_cast<size_t>(d[0])], d[1]) << d[0];
+                               {base::kHue, 50}, {base::kSaturation, 50}, {base::kBrightness, 50},
+                               {base::kMixing, 50}, {kEyedropper1, 0}, {kEyedropper1 + 1, 0}, {kEyedropper1 + 2, 0}};
+    std::set<int> reset;
+    for (const auto& d : defaults) {
+        EXPECT_EQ(slots[static_cast<size_t>(d[0])], d[1]) << d[0];
+        reset.insert(d[0]);
+    }
     for (int k = 1; k <= 3; ++k) {
         const int f = layer::first(k);
         for (int offset : {layer::kScaling, layer::kHue, layer::kSaturation, layer::kBrightness, layer::kHighlight,
-                           layer::kShapeness, layer::kMixing})
+                           layer::kShapeness, layer::kMixing}) {
             EXPECT_EQ(slots[static_cast<size_t>(f + offset)], 50) << f + offset;
+            reset.insert(f + offset);
+        }
         // Rotations, visibilities, colours, widths of selection and patterns stay.
         for (int offset : {layer::kPattern, layer::kRotation, layer::kExtraMixing, layer::kVisible, layer::kColour,
                            layer::kWidth})
@@ -153,6 +178,69 @@ TEST(TextureSettings, ResetAllSetsDefaultsAndKeepsTheRest) {
     }
     for (int slot : {kBackground, base::kPattern, base::kRotation, base::kVisible})
         EXPECT_EQ(slots[static_cast<size_t>(slot)], 7) << slot;
+    // So do the pattern selectors and every slot no setting owns.
+    for (int slot = 0; slot < fw::kValueSlots; ++slot)
+        if (!reset.count(slot)) {
+            EXPECT_EQ(slots[static_cast<size_t>(slot)], 7) << slot;
+        }
+}
+
+TEST(TextureSettings, ALayerResetSetsOnlyThatLayersSliders) {
+    struct Case {
+        int layer;  // 0: the base
+        std::set<int> to50;
+    };
+    for (const Case& c : {Case{0, {8, 9, 10, 11, 12}}, Case{1, {16, 17, 18, 19, 24, 25, 26}},
+                          Case{2, {29, 30, 31, 32, 37, 38, 39}}, Case{3, {42, 43, 44, 45, 50, 51, 52}}}) {
+        fw::ValueSlots slots{};
+        slots.fill(7);
+        resetLayer(slots, c.layer);
+        for (int slot = 0; slot < fw::kValueSlots; ++slot)
+            EXPECT_EQ(slots[static_cast<size_t>(slot)], c.to50.count(slot) ? 50 : 7)
+                << "layer " << c.layer << ", slot " << slot;
+    }
+}
+
+TEST(TextureSettings, TheTableRoundTripsAndLimitsADamagedRecord) {
+    qm::test::expectTableRoundTrips(fw::filterDescription());
+    qm::test::expectDamagedRecordLimited(fw::filterDescription());
+}
+
+// Every field's bits set: each decoded value is its setting's maximum
+// (each part of a pad), rotations 7, the layers visible, colours and
+// patterns all ones.
+TEST(TextureSettings, AnAllOnesRecordDecodesToTheMaxima) {
+    std::vector<uint8_t> record(kTextureRecordLength, 0xFF);
+    fw::ValueSlots slots{};
+    fw::decodeRecord(record.data(), textureRecordFormat(), slots);
+    const TextureSettings s = decodeTextureSettings(slots);
+    const fw::SettingTable table = textureSettingTable();
+    auto maximum = [&](int slot) {
+        const fw::Setting* setting = fw::findSetting(table, slot);
+        return setting ? setting->maximum : -1;
+    };
+    const std::pair<int, int> decoded[] = {
+        {kRefract, s.refract}, {kShaping, s.shaping}, {kSmooth, s.smooth}, {kRelief, s.reliefX},
+        {kRelief, s.reliefY}, {kDisplacement, s.displacementX}, {kDisplacement, s.displacementY},
+        {kCorrugation, s.corrugation}, {kReliefSmoothness, s.reliefSmoothness}, {kOutline, s.outline},
+        {base::kScaling, s.base.scaling}, {base::kHue, s.base.hue}, {base::kSaturation, s.base.saturation},
+        {base::kBrightness, s.base.brightness}, {base::kMixing, s.base.mixing}, {base::kRotation, s.base.rotation}};
+    for (const auto& [slot, value] : decoded) EXPECT_EQ(value, maximum(slot)) << slot;
+    EXPECT_EQ(s.background, 0x3FFFFFFu);
+    EXPECT_EQ(s.base.pattern, 0xFFFFFFFFu);
+    EXPECT_TRUE(s.base.visible);
+    for (int k = 1; k <= 3; ++k) {
+        const LayerSettings& l = s.layers[k - 1];
+        const int f = layer::first(k);
+        const std::pair<int, int> inLayer[] = {
+            {layer::kScaling, l.scaling}, {layer::kHue, l.hue}, {layer::kSaturation, l.saturation},
+            {layer::kBrightness, l.brightness}, {layer::kWidth, l.width}, {layer::kHighlight, l.highlight},
+            {layer::kShapeness, l.shapeness}, {layer::kMixing, l.mixing}, {layer::kRotation, l.rotation}};
+        for (const auto& [offset, value] : inLayer) EXPECT_EQ(value, maximum(f + offset)) << f + offset;
+        EXPECT_EQ(l.colour, 0x3FFFFFFu) << k;
+        EXPECT_EQ(l.pattern, 0xFFFFFFFFu) << k;
+        EXPECT_TRUE(l.visible) << k;
+    }
 }
 
 TEST(TextureSettings, ColourWordsAsLoaded) {
