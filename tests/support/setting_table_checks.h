@@ -44,11 +44,11 @@ inline void expectTableRoundTrips(const fw::FilterDescription& filter) {
             fw::packFields(record.data(), filter.format, slots);
             fw::ValueSlots back{};
             fw::unpackFields(record.data(), filter.format, back);
-            for (const fw::Setting& other : filter.settings)
-                if (other.name != nullptr && other.bits > 0)
-                    EXPECT_EQ(back[static_cast<size_t>(other.slot)],
-                              slots[static_cast<size_t>(other.slot)])
-                        << other.name << " after storing " << s.name << " = " << value;
+            for (const fw::Setting& other : filter.settings) {
+                if (other.name == nullptr || other.bits == 0) continue;
+                EXPECT_EQ(back[static_cast<size_t>(other.slot)], slots[static_cast<size_t>(other.slot)])
+                    << other.name << " after storing " << s.name << " = " << value;
+            }
         }
     }
 }
