@@ -1,16 +1,28 @@
 #include "filters/lumivex/lens_settings.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 
 namespace qm::lumivex {
 namespace {
 
-int limit(int32_t v, int hi) { return std::clamp<int32_t>(v, 0, hi); }
-// One packed part: bits [shift, shift + width) of the slot, as unsigned.
-int32_t part(int32_t v, int shift, int width) {
-    return static_cast<int32_t>((static_cast<uint32_t>(v) >> shift) & ((1u << width) - 1));
+constexpr bool indexedBySlot() {
+    for (size_t i = 0; i < std::size(kSettings); ++i)
+        if (kSettings[i].slot != static_cast<int>(i)) return false;
+    return true;
+}
+static_assert(indexedBySlot(), "partsOf finds a slot's entry at its index");
+
+struct Parts {
+    int first, second;
+};
+
+// The two parts of a limited pad (7 bits each) or dual slider (9 bits each).
+Parts partsOf(const fw::ValueSlots& v, Slot slot) {
+    const int bits = fw::partBits(kSettings[slot].kind);
+    const int32_t value = v[static_cast<size_t>(slot)];
+    return {value & ((1 << bits) - 1), value >> bits};
 }
 
 }  // namespace
@@ -40,21 +52,27 @@ bool isOnRing(KnobPoint p) {
 KnobPoint ringValue(KnobPoint p) { return isOnRing(p) ? p : snapToRing(p); }
 
 LensSettings decodeLensSettings(const fw::ValueSlots& slots) {
+    fw::ValueSlots v = slots;
+    fw::limitSlots(kSettings, v);
     LensSettings s;
-    s.smoothing = limit(slots[kSmoothing], 60);
-    s.maskRight = limit(part(slots[kMaskRightLeft], 0, 9), 160);
-    s.maskLeft = limit(part(slots[kMaskRightLeft], 9, 9), 160);
-    s.angle = ringValue({limit(part(slots[kRefractionAngle], 0, 7), 50),
-                          limit(part(slots[kRefractionAngle], 7, 7), 50)});
-    s.deformation = limit(slots[kDeformation], 150);
-    s.shiftX = limit(part(slots[kLensShift], 0, 7), 60);
-    s.shiftY = limit(part(slots[kLensShift], 7, 7), 60);
-    s.inclusion = limit(slots[kMaskInclusion], 100);
-    s.maskBottom = limit(part(slots[kMaskBottomTop], 0, 9), 160);
-    s.maskTop = limit(part(slots[kMaskBottomTop], 9, 9), 160);
-    s.previewOn = limit(slots[kPreviewOn], 3);
-    s.skewX = limit(part(slots[kLensSkew], 0, 7), 60);
-    s.skewY = limit(part(slots[kLensSkew], 7, 7), 60);
+    s.smoothing = v[kSmoothing];
+    const auto [right, left] = partsOf(v, kMaskRightLeft);
+    s.maskRight = right;
+    s.maskLeft = left;
+    const auto [angleX, angleY] = partsOf(v, kRefractionAngle);
+    s.angle = ringValue({angleX, angleY});
+    s.deformation = v[kDeformation];
+    const auto [shiftX, shiftY] = partsOf(v, kLensShift);
+    s.shiftX = shiftX;
+    s.shiftY = shiftY;
+    s.inclusion = v[kMaskInclusion];
+    const auto [bottom, top] = partsOf(v, kMaskBottomTop);
+    s.maskBottom = bottom;
+    s.maskTop = top;
+    s.previewOn = v[kPreviewOn];
+    const auto [skewX, skewY] = partsOf(v, kLensSkew);
+    s.skewX = skewX;
+    s.skewY = skewY;
     return s;
 }
 
@@ -69,5 +87,9 @@ void encodeLensSettings(const LensSettings& s, fw::ValueSlots& slots) {
     slots[kPreviewOn] = s.previewOn;
     slots[kLensSkew] = s.packedSkew();
 }
+
+void resetAllSettings(fw::ValueSlots& slots) { fw::resetSlots(kSettings, slots, fw::kResetAll); }
+
+void resetMask(fw::ValueSlots& slots) { fw::resetSlots(kSettings, slots, kResetMask); }
 
 }  // namespace qm::lumivex

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "framework/settings/record.h"
+#include "framework/settings/setting_table.h"
 
 namespace qm::lumivex {
 
@@ -54,11 +55,40 @@ struct LensSettings {
     bool operator==(const LensSettings&) const = default;
 };
 
+// "Reset All Settings" gives every entry of kResetAll its reset value; the
+// mask's entries also answer to "Reset Mask".
+constexpr fw::ResetGroups kResetMask = 2;
+constexpr fw::ResetGroups kResetAllAndMask = fw::kResetAll | kResetMask;
+
+// Lumivex's settings, in the dialog's creation order, which is the record's.
+// The reset buttons give smoothing, deformation and inclusion other values
+// than a double-click does.
+inline constexpr fw::Setting kSettings[] = {
+    fw::slider(kSmoothing, 7, 0, 60, 0, "smoothing").labelled("Smoothing", "Smoothing").resetBy(fw::kResetAll, 60),
+    fw::pair(kMaskRightLeft, 0, 160, 160, 0, "maskRightLeft").labelled(nullptr, "Mask: right@Mask: left").resetBy(kResetAllAndMask),
+    fw::pad(kRefractionAngle, 0, 50, 25, 0, "refractionAngle").labelled("Angle", "Angle of Refraction (double-click to reset)").resetBy(fw::kResetAll),
+    fw::slider(kDeformation, 8, 0, 150, 0, "deformation").labelled("Deformatiom", "Deformatiom").resetBy(fw::kResetAll, 20),
+    fw::pad(kLensShift, 0, 60, 30, 30, "lensShift").labelled("Shift", "Lens Shift (double-click to reset)").resetBy(fw::kResetAll),
+    fw::slider(kMaskInclusion, 7, 0, 100, 50, "maskInclusion").labelled("Mask Inclusion", "Mask Inclusion").resetBy(kResetAllAndMask, 100),
+    fw::pair(kMaskBottomTop, 0, 160, 160, 0, "maskBottomTop").labelled(nullptr, "Mask: bottom@Mask: top").resetBy(kResetAllAndMask),
+    fw::toggle(kPreviewOn, 2, 3, 2, "previewOn").labelled("Preview", "Preview"),
+    fw::pad(kLensSkew, 0, 60, 30, 30, "lensSkew").labelled("Skew", "Lens Skew (double-click to reset)").resetBy(fw::kResetAll),
+};
+static_assert(fw::wellFormed(kSettings, 64));
+
+inline constexpr auto kFieldBytes = fw::fieldBytesOf(kSettings);
+inline constexpr fw::RecordFormat kRecordFormat{12, 1, 64, fw::fieldTableOf(kFieldBytes)};
+
 // Reads the slots as the controls would take them: each value (each packed
 // part of a pad or dual slider) limited to its control's range, the angle
 // snapped onto the ring.
 LensSettings decodeLensSettings(const fw::ValueSlots& slots);
 // The settings back into their slots, packed as the controls pack them.
 void encodeLensSettings(const LensSettings& settings, fw::ValueSlots& slots);
+
+// The reset buttons: "Reset All Settings" (212) and "Reset Mask" (213). The
+// preview toggle keeps its state through both.
+void resetAllSettings(fw::ValueSlots& slots);
+void resetMask(fw::ValueSlots& slots);
 
 }  // namespace qm::lumivex

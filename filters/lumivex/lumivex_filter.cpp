@@ -9,23 +9,10 @@
 namespace qm::lumivex {
 namespace {
 
-constexpr uint8_t kFields[] = {kSmoothing,     7, kMaskRightLeft, 18, kRefractionAngle, 14,
-                               kDeformation,   8, kLensShift,     14, kMaskInclusion,   7,
-                               kMaskBottomTop, 18, kPreviewOn,    2,  kLensSkew,        14,
-                               fw::kFieldTableEnd};
-
-constexpr fw::SlotName kNames[] = {
-    {kSmoothing, "smoothing"},         {kMaskRightLeft, "maskRightLeft"},
-    {kRefractionAngle, "refractionAngle"}, {kDeformation, "deformation"},
-    {kLensShift, "lensShift"},         {kMaskInclusion, "maskInclusion"},
-    {kMaskBottomTop, "maskBottomTop"}, {kPreviewOn, "previewOn"},
-    {kLensSkew, "lensSkew"},
-};
-
 const fw::FilterDescription kFilter = [] {
     fw::FilterDescription f{};
     f.name = "Lumivex";
-    f.format = fw::RecordFormat{12, 1, 64, fw::fieldTableOf(kFields)};
+    f.format = kRecordFormat;
     f.registryKey = "Software\\Quillmere\\Lumivex";
     f.defaultPosition = 2;
     f.passCount = 5;
@@ -37,8 +24,7 @@ const fw::FilterDescription kFilter = [] {
     f.renderPass = renderLensPass;
     f.beginSession = beginLensSession;
     f.endSession = endLensSession;
-    f.slotNames = kNames;
-    f.slotNameCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
+    f.settings = kSettings;
     return f;
 }();
 

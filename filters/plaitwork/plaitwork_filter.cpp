@@ -8,52 +8,10 @@
 namespace qm::plaitwork {
 namespace {
 
-constexpr uint8_t kFields[] = {
-    0, 10, 1, 10, 2, 10, 3, 10, 4, 14, 5, 14, 6, 14, 7, 4, 8, 14, 9, 14, 10, 7,
-    11, 7, 12, 7, 13, 2, 14, 26, 15, 26, 16, 7, 17, 7, 18, 26, 19, 26, 20, 7, 21, 7,
-    22, 3, 23, 3, 24, 7, 25, 7, 26, 7, 27, 2, 28, 26, 29, 14, 30, 7, 31, 7, 32, 7, 0xFF};
-
-constexpr fw::SlotName kNames[] = {
-    {kHSpacing1, "hSpacing1"},
-    {kHSpacing2, "hSpacing2"},
-    {kVSpacing1, "vSpacing1"},
-    {kVSpacing2, "vSpacing2"},
-    {kShadowDepth1, "shadowDepth1"},
-    {kShadowDepth2, "shadowDepth2"},
-    {kCurvedDeformation, "curvedDeformation"},
-    {kCurveShape, "curveShape"},
-    {kStretch1, "stretch1"},
-    {kStretch2, "stretch2"},
-    {kMoireH, "moireH"},
-    {kMoireV, "moireV"},
-    {kBackgroundDeformation, "backgroundDeformation"},
-    {kWhiteCanvas, "whiteCanvas"},
-    {kShadowColour1, "shadowColour1"},
-    {kShadowColour2, "shadowColour2"},
-    {kSideShading1, "sideShading1"},
-    {kSideShading2, "sideShading2"},
-    {kSideShadowColour1, "sideShadowColour1"},
-    {kSideShadowColour2, "sideShadowColour2"},
-    {kSideBlur1, "sideBlur1"},
-    {kSideBlur2, "sideBlur2"},
-    {kOrientation1, "orientation1"},
-    {kOrientation2, "orientation2"},
-    {kLightExiting, "lightExiting"},
-    {kBrightnessRatio, "brightnessRatio"},
-    {kSaturation, "saturation"},
-    {kAntialiasing, "antialiasing"},
-    {kBackgroundColour, "backgroundColour"},
-    {kMeshDisplacement, "meshDisplacement"},
-    {kMeshSmoothness, "meshSmoothness"},
-    {kViewAngle, "viewAngle"},
-    {kRotate, "rotate"},
-};
-static_assert(sizeof(kNames) / sizeof(kNames[0]) == kFieldCount);
-
 const fw::FilterDescription kFilter = [] {
     fw::FilterDescription f{};
     f.name = "Plaitwork 2000";
-    f.format = fw::RecordFormat{0, 2, 64, fw::fieldTableOf(kFields)};
+    f.format = kRecordFormat;
     f.registryKey = "Software\\Quillmere\\Plaitwork2000";
     f.defaultPosition = 2;
     f.passCount = kPassCount;
@@ -65,8 +23,7 @@ const fw::FilterDescription kFilter = [] {
     f.renderPass = renderPass;
     f.beginSession = beginSession;
     f.endSession = endSession;
-    f.slotNames = kNames;
-    f.slotNameCount = kFieldCount;
+    f.settings = kSettings;
     return f;
 }();
 

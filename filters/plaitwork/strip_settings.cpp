@@ -1,29 +1,7 @@
 #include "filters/plaitwork/strip_settings.h"
 
-#include <algorithm>
-
 namespace qm::plaitwork {
 namespace {
-
-enum class Kind { Slider, Pad, Colour };
-
-struct Limit {
-    Kind kind;
-    int low, high;
-};
-
-// Field by field, the control behind it (the table of the dialog).
-constexpr Limit kLimits[kFieldCount] = {
-    {Kind::Slider, 2, 250}, {Kind::Slider, 2, 250}, {Kind::Slider, 2, 250}, {Kind::Slider, 2, 250},
-    {Kind::Pad, 0, 50},     {Kind::Pad, 0, 50},     {Kind::Pad, 0, 50},     {Kind::Slider, 0, 7},
-    {Kind::Pad, 0, 50},     {Kind::Pad, 0, 50},     {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100},
-    {Kind::Slider, 0, 100}, {Kind::Slider, 0, 3},   {Kind::Colour, 0, 0},   {Kind::Colour, 0, 0},
-    {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100}, {Kind::Colour, 0, 0},   {Kind::Colour, 0, 0},
-    {Kind::Slider, 0, 50},  {Kind::Slider, 0, 50},  {Kind::Slider, 0, 5},   {Kind::Slider, 0, 5},
-    {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100}, {Kind::Slider, 0, 100}, {Kind::Slider, 0, 3},
-    {Kind::Colour, 0, 0},   {Kind::Pad, 0, 50},     {Kind::Slider, 0, 50},  {Kind::Slider, 0, 100},
-    {Kind::Slider, 0, 100},
-};
 
 int32_t resolveColour(int32_t value, const HostColours& host) {
     StripColour c = StripColour::unpack(static_cast<uint32_t>(value));
@@ -40,25 +18,12 @@ int32_t resolveColour(int32_t value, const HostColours& host) {
 
 fw::ValueSlots limitSlots(const fw::ValueSlots& slots, const HostColours& host) {
     fw::ValueSlots out = slots;
-    for (int i = 0; i < kFieldCount; ++i) {
-        const Limit& l = kLimits[i];
-        int32_t& v = out[static_cast<size_t>(i)];
-        switch (l.kind) {
-            case Kind::Slider:
-                v = std::clamp(v, l.low, l.high);
-                break;
-            case Kind::Pad: {
-                Pad p = Pad::unpack(v);
-                p.x = std::clamp(p.x, l.low, l.high);
-                p.y = std::clamp(p.y, l.low, l.high);
-                v = p.pack();
-                break;
-            }
-            case Kind::Colour:
-                v = resolveColour(v, host);
-                break;
+    fw::limitSlots(kSettings, out);
+    for (const fw::Setting& s : kSettings)
+        if (s.kind == fw::ControlKind::Colour) {
+            int32_t& v = out[static_cast<size_t>(s.slot)];
+            v = resolveColour(v, host);
         }
-    }
     return out;
 }
 
@@ -102,5 +67,7 @@ StripSettings settingsFromSlots(const fw::ValueSlots& v) {
     s.rotate = at(kRotate);
     return s;
 }
+
+void resetSliders(fw::ValueSlots& slots) { fw::resetSlots(kSettings, slots, kResetSliders); }
 
 }  // namespace qm::plaitwork

@@ -1,9 +1,12 @@
 // Lumivex's settings, derived values and kernel, from the worked examples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <numbers>
 #include <string>
 #include <utility>
@@ -14,6 +17,7 @@
 #include "filters/lumivex/lens_settings.h"
 #include "framework/host/filter_description.h"
 #include "framework/settings/record.h"
+#include "tests/support/setting_table_checks.h"
 #include "tools/presetc/preset_text.h"
 
 using namespace qm;
@@ -154,6 +158,64 @@ TEST(LumivexSettings, ValuesBeyondTheControlsAreLimitedPartByPart) {
     slots[kDeformation] = -1;
     EXPECT_EQ(decodeLensSettings(slots).smoothing, 0);
     EXPECT_EQ(decodeLensSettings(slots).deformation, 0);
+}
+
+TEST(LumivexSettingTable, StoresEverySettingAndLimitsADamagedRecord) {
+    qm::test::expectTableRoundTrips(fw::filterDescription());
+    qm::test::expectDamagedRecordLimited(fw::filterDescription());
+}
+
+TEST(LumivexSettingTable, TheRecordLayoutStaysAsStoredPresetsHoldIt) {
+    const fw::RecordFormat& format = fw::filterDescription().format;
+    EXPECT_EQ(format.id, 12);
+    EXPECT_EQ(format.version, 1);
+    const std::vector<int> widths = {7, 18, 14, 8, 14, 7, 18, 2, 14};  // of slots 0, 1, ...
+    std::vector<int> fields;
+    format.fields.forEach([&](int slot, int width) {
+        EXPECT_EQ(slot, static_cast<int>(fields.size()));
+        fields.push_back(width);
+    });
+    EXPECT_EQ(fields, widths);
+}
+
+TEST(LumivexSettingTable, ARecordOfAllOnesDecodesToEveryMaximum) {
+    const fw::FilterDescription& filter = fw::filterDescription();
+    std::array<uint8_t, fw::kRecordBufferSize> record{};
+    std::fill_n(record.begin() + 6, filter.format.length - 7, uint8_t{0xFF});
+    fw::ValueSlots slots{};
+    fw::unpackFields(record.data(), filter.format, slots);
+    const LensSettings maxima{.smoothing = 60, .maskRight = 160, .maskLeft = 160,
+                              .angle = {42, 42},  // (50, 50) onto the ring
+                              .deformation = 150, .shiftX = 60, .shiftY = 60, .inclusion = 100,
+                              .maskBottom = 160, .maskTop = 160, .previewOn = 3, .skewX = 60, .skewY = 60};
+    EXPECT_EQ(decodeLensSettings(slots), maxima);
+}
+
+TEST(LumivexSettingTable, ResetButtonsGiveTheirValuesAndKeepTheRest) {
+    constexpr int32_t kMarker = 7;  // no reset gives it
+    const std::map<int, int32_t> mask = {
+        {kMaskInclusion, 100}, {kMaskRightLeft, 160 | 0 << 9}, {kMaskBottomTop, 160 | 0 << 9}};
+    std::map<int, int32_t> all = {{kSmoothing, 60},         {kRefractionAngle, 25 | 0 << 7},
+                                  {kDeformation, 20},       {kLensShift, 30 | 30 << 7},
+                                  {kLensSkew, 30 | 30 << 7}};
+    all.insert(mask.begin(), mask.end());
+    const struct {
+        const char* what;
+        void (*reset)(fw::ValueSlots&);
+        const std::map<int, int32_t>& expected;
+    } cases[] = {{"Reset All Settings", resetAllSettings, all}, {"Reset Mask", resetMask, mask}};
+    for (const auto& c : cases) {
+        fw::ValueSlots slots;
+        slots.fill(kMarker);
+        c.reset(slots);
+        for (int slot = 0; slot < fw::kValueSlots; ++slot) {
+            const auto it = c.expected.find(slot);
+            EXPECT_EQ(slots[static_cast<size_t>(slot)], it == c.expected.end() ? kMarker : it->second)
+                << c.what << ", slot " << slot;
+        }
+    }
+    // A double-click on the inclusion slider gives less than Reset Mask does.
+    EXPECT_EQ(fw::findSetting(kSettings, kMaskInclusion)->initial, 50);
 }
 
 TEST(LumivexSettings, DerivedValues) {

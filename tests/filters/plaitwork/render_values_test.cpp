@@ -1,12 +1,18 @@
 // The values shared by a render: the curve and brightness tables, the
-// settings as the controls limit them, and the saturation step.
+// settings as the controls limit them and reset them, and the saturation step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
+#include <vector>
 
 #include "filters/plaitwork/render_values.h"
 #include "filters/plaitwork/strip_pass.h"
 #include "filters/plaitwork/strip_settings.h"
+#include "framework/host/filter_description.h"
+#include "tests/support/setting_table_checks.h"
 
 using namespace qm::plaitwork;
 
@@ -86,6 +92,64 @@ TEST(LimitSlots, ValuesBeyondTheControlsAreLimitedAsTheControlsLimitThem) {
         qm::fw::ValueSlots slots{};
         slots[c.field] = c.raw;
         EXPECT_EQ(limitSlots(slots, host)[c.field], c.limited) << "field " << c.field;
+    }
+}
+
+TEST(PlaitworkSettingTable, StoresEverySettingAndLimitsADamagedRecord) {
+    qm::test::expectTableRoundTrips(qm::fw::filterDescription());
+    qm::test::expectDamagedRecordLimited(qm::fw::filterDescription());
+}
+
+TEST(PlaitworkSettingTable, TheRecordLayoutStaysAsStoredPresetsHoldIt) {
+    const qm::fw::RecordFormat& format = qm::fw::filterDescription().format;
+    EXPECT_EQ(format.id, 0);
+    EXPECT_EQ(format.version, 2);
+    const std::vector<int> widths = {10, 10, 10, 10, 14, 14, 14, 4,  14, 14, 7, 7, 7, 2, 26, 26, 7,
+                                     7,  26, 26, 7,  7,  3,  3,  7,  7,  7,  2, 26, 14, 7, 7, 7};
+    std::vector<int> fields;
+    format.fields.forEach([&](int slot, int width) {
+        EXPECT_EQ(slot, static_cast<int>(fields.size()));
+        fields.push_back(width);
+    });
+    EXPECT_EQ(fields, widths);
+}
+
+TEST(PlaitworkSettingTable, ARecordOfAllOnesDecodesToEveryMaximum) {
+    const qm::fw::FilterDescription& filter = qm::fw::filterDescription();
+    std::array<uint8_t, qm::fw::kRecordBufferSize> record{};
+    std::fill_n(record.begin() + 6, filter.format.length - 7, uint8_t{0xFF});
+    qm::fw::ValueSlots slots{};
+    qm::fw::unpackFields(record.data(), filter.format, slots);
+    const Pad pad{50, 50};
+    const StripColour white{255, 255, 255, 3};  // transparent keeps its own colour
+    const StripSettings maxima{
+        .hSpacing1 = 250, .hSpacing2 = 250, .vSpacing1 = 250, .vSpacing2 = 250,
+        .shadowDepth1 = pad, .shadowDepth2 = pad, .curvedDeformation = pad, .curveShape = 7,
+        .stretch1 = pad, .stretch2 = pad, .moireH = 100, .moireV = 100,
+        .backgroundDeformation = 100, .whiteCanvas = 3, .shadowColour1 = white, .shadowColour2 = white,
+        .sideShading1 = 100, .sideShading2 = 100, .sideShadowColour1 = white, .sideShadowColour2 = white,
+        .sideBlur1 = 50, .sideBlur2 = 50, .orientation1 = 5, .orientation2 = 5,
+        .lightExiting = 100, .brightnessRatio = 100, .saturation = 100, .antialiasing = 3,
+        .backgroundColour = white, .meshDisplacement = pad, .meshSmoothness = 50, .viewAngle = 100,
+        .rotate = 100};
+    EXPECT_EQ(settingsFromSlots(limitSlots(slots, HostColours{})), maxima);
+}
+
+TEST(ResetSliders, GivesPadsAndSlidersTheirDoubleClickValuesAndKeepsTheRest) {
+    constexpr int32_t kMarker = 7;  // no reset gives it
+    const int32_t centre = 25 | 25 << 7;
+    const std::map<int, int32_t> reset = {
+        {kShadowDepth1, centre}, {kShadowDepth2, centre}, {kCurvedDeformation, centre},
+        {kStretch1, centre},     {kStretch2, centre},     {kMoireH, 50},
+        {kMoireV, 50},           {kSideShading1, 50},     {kSideShading2, 50},
+        {kSideBlur1, 0},         {kSideBlur2, 0},         {kMeshDisplacement, centre},
+        {kMeshSmoothness, 0},    {kViewAngle, 0},         {kRotate, 50}};
+    qm::fw::ValueSlots slots;
+    slots.fill(kMarker);
+    resetSliders(slots);
+    for (int slot = 0; slot < qm::fw::kValueSlots; ++slot) {
+        const auto it = reset.find(slot);
+        EXPECT_EQ(slots[static_cast<size_t>(slot)], it == reset.end() ? kMarker : it->second) << "slot " << slot;
     }
 }
 
