@@ -19,6 +19,7 @@
 #include "filters/keenwright/sharpen_kernel.h"
 #include "host/image.h"
 #include "tests/filters/quiet_dialog.h"
+#include "tests/support/fake_host.h"
 #include "tools/presetc/preset_text.h"
 
 using namespace qm;
@@ -64,36 +65,21 @@ bool photograph(int width, int height, std::vector<uint8_t>& pixels, std::string
 
 void FinalPass4000x3000(benchmark::State& state) {
     constexpr int W = 4000, H = 3000;
-    std::vector<uint8_t> record, in, out(static_cast<size_t>(W) * H * 3);
+    std::vector<uint8_t> record, in;
     std::string error;
     if (!defaultPreset(record, error) || !photograph(W, H, in, error)) return state.SkipWithError(error.c_str());
 
-    const fw::PreviewGeometry geometry = fw::laterPreviewGeometry(W, H);
-    fw::libraryState().sixteenBitMode = false;
-    fw::libraryState().previewScale = geometry.previewScale;
-    FilterRecord fr{};
-    fr.imageSize = {H, W};
-    fr.planes = 3;
-    fr.inData = in.data();
-    fr.outData = out.data();
-    fr.inRowBytes = fr.outRowBytes = W * 3;
-    fw::FilterSession session;
-    session.record = &fr;
-    session.filter = &filter();
-    session.format = filter().format;
-    session.planes = 3;
-    std::copy(record.begin(), record.end(), session.settings.begin());
-    fw::RenderState render(session, filter().passCount, 64);
-    if (!render.allocateWorkingBuffers(static_cast<size_t>(W) * H)) return state.SkipWithError("memory");
-    session.renderState = &render;
+    test::FakeHost host(filter(), {W, H});
+    std::copy(in.begin(), in.end(), host.in.begin());
+    if (host.open() != noErr) return state.SkipWithError("memory");
 
     for (auto _ : state) {
-        filter().beginSession(session);  // a new session: the smoothing runs
-        if (fw::render(render) != noErr) state.SkipWithError("render failed");
-        benchmark::DoNotOptimize(out.data());
+        host.session.data = filter().beginSession(host.session);  // a new session: the smoothing runs
+        if (host.renderRecord(record.data()) != noErr) state.SkipWithError("render failed");
+        benchmark::DoNotOptimize(host.out.data());
     }
     state.counters["q"] = qm::keenwright::stepCount(
-        static_cast<int>(450 * geometry.previewScale));
+        static_cast<int>(450 * fw::laterPreviewGeometry(W, H).previewScale));
     state.SetItemsProcessed(state.iterations() * W * H);
 }
 BENCHMARK(FinalPass4000x3000)->Unit(benchmark::kSecond)->Iterations(1);
@@ -108,16 +94,10 @@ void FitPreview900x600(benchmark::State& state) {
     if (!defaultPreset(record, error) || !photograph(W, H, photo, error)) return state.SkipWithError(error.c_str());
 
     // The host's image behind the preview (what a zoom would read).
-    FilterRecord fr{};
-    fr.imageSize = {H, W};
-    fr.planes = 3;
-    fr.inData = photo.data();
-    fr.inRowBytes = W * 3;
-    fw::FilterSession session;
-    session.record = &fr;
-    session.filter = &filter();
-    session.format = filter().format;
-    session.planes = 3;
+    test::FakeHost host(filter(), {W, H});
+    std::copy(photo.begin(), photo.end(), host.in.begin());
+    if (host.open() != noErr) return state.SkipWithError("memory");
+    fw::FilterSession& session = host.session;
     fw::PreviewBuffers preview;
     preview.allocate(W, H, 3, false);
     std::copy(photo.begin(), photo.end(), preview.copy.begin());
@@ -126,19 +106,15 @@ void FitPreview900x600(benchmark::State& state) {
     preview.transferred = true;
     qm::test::QuietDialog<> dialog(12);
     fw::unpackFields(record.data(), session.format, dialog.knobs.slots);
-    session.preview = &preview;
-    session.dialog = &dialog;
-    fw::RenderState render(session, filter().passCount, 64);
-    if (!render.allocateWorkingBuffers(static_cast<size_t>(W) * H)) return state.SkipWithError("memory");
-    session.renderState = &render;
-    filter().beginSession(session);
+    const fw::DialogScope open(session, &preview, &dialog);
+    fw::RenderState& render = host.state();
     fw::render(render);
 
     int amount = dialog.knobs.slots[7];
     for (auto _ : state) {
         amount = amount == 60 ? 61 : 60;
         dialog.knobs.slots[7] = amount;
-        if (!cached) filter().beginSession(session);
+        if (!cached) session.data = filter().beginSession(session);
         if (fw::render(render) != noErr) state.SkipWithError("render failed");
         benchmark::DoNotOptimize(preview.display.data());
     }

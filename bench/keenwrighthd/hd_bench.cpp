@@ -16,6 +16,7 @@
 #include "framework/host/render_loop.h"
 #include "framework/host/render_state.h"
 #include "framework/settings/record.h"
+#include "tests/support/fake_host.h"
 
 namespace {
 
@@ -59,43 +60,27 @@ std::vector<uint8_t> picture(int w, int h, bool sixteenBit) {
     return data;
 }
 
+// The continue selector's session over the picture, with DEFAULT.
 struct Session {
-    Session(int w, int h, bool sixteenBit) : in(picture(w, h, sixteenBit)), out(in.size()) {
-        fw::LibraryState& lib = fw::libraryState();
-        const fw::PreviewGeometry g = fw::laterPreviewGeometry(w, h);
-        lib.sixteenBitMode = sixteenBit;
-        lib.previewWidth = g.previewWidth;
-        lib.previewScale = g.previewScale;
-        fr.imageSize = {h, w};
-        fr.planes = 3;
-        fr.imageMode = sixteenBit ? RGB48Mode : RGBMode;
-        fr.inData = in.data();
-        fr.outData = out.data();
-        fr.inRowBytes = fr.outRowBytes = w * 3 * (sixteenBit ? 2 : 1);
-        session.record = &fr;
-        session.filter = &hd();
-        session.format = hd().format;
-        session.planes = 3;
-        session.previewScale = static_cast<float>(g.previewScale);
-        defaultSettings(session);
-        state = std::make_unique<fw::RenderState>(session, hd().passCount, hd().format.length);
-        const size_t pixels = static_cast<size_t>(std::max(g.previewWidth, w)) * static_cast<size_t>(std::max(600, h));
-        state->allocateWorkingBuffers(pixels);
-        session.renderState = state.get();
+    Session(int w, int h, bool sixteenBit) : host(hd(), {w, h, 3, sixteenBit}) {
+        const std::vector<uint8_t> p = picture(w, h, sixteenBit);
+        std::copy(p.begin(), p.end(), host.in.begin());
+        host.open();
+        defaultSettings(host.session);
     }
-    std::vector<uint8_t> in, out;
-    FilterRecord fr{};
-    fw::FilterSession session;
-    std::unique_ptr<fw::RenderState> state;
+    // A new filter session's state: its smoothing is computed afresh.
+    void renew() { host.session.data = hd().beginSession(host.session); }
+    khd::HdKernel& kernel() { return khd::hdSessionOf(host.session).kernel; }
+    test::FakeHost host;
 };
 
 void finalPass(benchmark::State& st, bool sixteenBit) {
     Session s(4000, 3000, sixteenBit);
     for (auto _ : st) {
-        hd().beginSession(s.session);  // each run its own filter session
-        benchmark::DoNotOptimize(fw::render(*s.state));
+        s.renew();  // each run its own filter session
+        benchmark::DoNotOptimize(s.host.render());
     }
-    st.counters["q"] = khd::hdKernel().q();
+    st.counters["q"] = s.kernel().q();
     st.counters["Mpixel/s"] = benchmark::Counter(12.0 * static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
 }
 
@@ -110,10 +95,10 @@ void fitPreview(benchmark::State& st, bool cached) {
     Session s(3000, 2000, false);
     fw::PreviewBuffers preview;
     preview.allocate(900, 600, 3, false);
-    for (size_t i = 0; i < preview.copy.size(); ++i) preview.copy[i] = s.in[i];
-    fw::RenderState& r = *s.state;
-    s.session.preview = &preview;
-    fw::decodeRecord(s.session.settings.data(), hd().format, r.values);
+    for (size_t i = 0; i < preview.copy.size(); ++i) preview.copy[i] = s.host.in[i];
+    fw::RenderState& r = s.host.state();
+    s.host.session.preview = &preview;
+    fw::decodeRecord(s.host.session.settings.data(), hd().format, r.values);
     r.region.planes = 3;
     r.region.source = preview.copy.data();
     r.region.sourceStride = 900 * 3;
@@ -128,13 +113,13 @@ void fitPreview(benchmark::State& st, bool cached) {
             for (r.row = 0; r.row < 600; ++r.row)
                 for (r.column = 0; r.column < 900; ++r.column) hd().renderPass(r);
     };
-    hd().beginSession(s.session);
+    s.renew();
     renderOnce();
     for (auto _ : st) {
-        if (!cached) hd().beginSession(s.session);
+        if (!cached) s.renew();
         renderOnce();
     }
-    s.session.preview = nullptr;
+    s.host.session.preview = nullptr;
 }
 
 void BM_FitPreview(benchmark::State& st) { fitPreview(st, false); }

@@ -22,8 +22,7 @@ void BM_FinalPass4000x3000(benchmark::State& st) {
     auto run = photo(4000, 3000);
     for (auto _ : st) {
         // A new session each time: the height map is built every render.
-        endLensSession(run->session);
-        beginLensSession(run->session);
+        run->renew();
         benchmark::DoNotOptimize(run->render(lumivex::test::sideways()));
     }
 }
@@ -32,8 +31,7 @@ BENCHMARK(BM_FinalPass4000x3000)->Unit(benchmark::kMillisecond)->Iterations(2);
 void BM_Render600x600(benchmark::State& st) {
     auto run = photo(600, 600);
     for (auto _ : st) {
-        endLensSession(run->session);
-        beginLensSession(run->session);
+        run->renew();
         benchmark::DoNotOptimize(run->render(lumivex::test::sideways()));
     }
 }

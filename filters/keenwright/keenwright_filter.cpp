@@ -1,6 +1,8 @@
 #include "filters/keenwright/keenwright_filter.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 #include "framework/host/filter_session.h"
 #include "framework/host/pixel_access.h"
@@ -8,35 +10,13 @@
 namespace qm::keenwright {
 namespace {
 
-constexpr uint8_t kFields[] = {kRadius, 8, kPreview, 2, kAmount, 8, kMask, 4,
-                               kBlur,   4, kHalo,    4, kBalance, 8, fw::kFieldTableEnd};
-constexpr fw::RecordFormat kFormat{24, 2, 64, fw::fieldTableOf(kFields)};
-constexpr fw::SlotName kNames[] = {{kRadius, "radius"}, {kPreview, "preview"}, {kAmount, "amount"},
-                                   {kMask, "mask"},     {kBlur, "blur"},       {kHalo, "halo"},
-                                   {kBalance, "balance"}};
-
-constexpr int kSliderMax = 150;
-constexpr int kSelectorMax = 3;
-
-// Process-wide: one filtering operation at a time per loaded library.
-struct Library {
-    SharpenKernel kernel;
-    Sharpening sharpening;
-    bool previewOff = false;  // this render shows the unfiltered image
-};
-
-Library& library() {
-    static Library lib;
-    return lib;
-}
-
 size_t indexOf(const fw::RenderState& state) {
     return static_cast<size_t>(state.row) * static_cast<size_t>(state.region.width) +
            static_cast<size_t>(state.column);
 }
 
-void loadPixel(fw::RenderState& state, const Library& lib) {
-    const fw::SourcePixel p = fw::readSourcePixel(state, state.column, state.row);
+void loadPixel(fw::RenderState& state, const SharpenSession& lib) {
+    const fw::Pixel15 p = fw::readSourcePixel(state, state.column, state.row);
     if (lib.previewOff) {
         fw::writeOutputPixel(state, state.column, state.row, p.r, p.g, p.b, p.a);
         return;
@@ -47,7 +27,7 @@ void loadPixel(fw::RenderState& state, const Library& lib) {
     w[2] = static_cast<int16_t>(p.b);
 }
 
-void smoothPixel(fw::RenderState& state, const Library& lib) {
+void smoothPixel(fw::RenderState& state, const SharpenSession& lib) {
     const size_t h = indexOf(state);
     const SmoothedPixel s = lib.kernel.smoothPixel(state.workBuffer.data(), state.column, state.row);
     int16_t* out = state.smoothBuffer.data() + 3 * h;
@@ -57,7 +37,7 @@ void smoothPixel(fw::RenderState& state, const Library& lib) {
     state.maskBuffer[h] = s.mask;
 }
 
-void sharpenPixel(fw::RenderState& state, const Library& lib) {
+void sharpenPixel(fw::RenderState& state, const SharpenSession& lib) {
     const size_t h = indexOf(state);
     const long double v = lib.sharpening.strength(state.maskBuffer[h]);
     // The work buffer still holds this pixel's source as pass 0 read it.
@@ -68,7 +48,7 @@ void sharpenPixel(fw::RenderState& state, const Library& lib) {
 }
 
 void outputPixel(fw::RenderState& state) {
-    const fw::SourcePixel p = fw::readSourcePixel(state, state.column, state.row);
+    const fw::Pixel15 p = fw::readSourcePixel(state, state.column, state.row);
     const int32_t selected = p.mask < 0 ? 255 : p.mask;
     const int16_t* w = state.workBuffer.data() + 3 * indexOf(state);
     const int32_t source[3] = {p.r, p.g, p.b};
@@ -80,62 +60,21 @@ void outputPixel(fw::RenderState& state) {
     fw::writeOutputPixel(state, state.column, state.row, out[0], out[1], out[2], p.a);
 }
 
-bool beginSession(fw::FilterSession&) {
-    // The working buffers that hold the cached smoothing are new.
-    libraryKernel().markDirty();
-    return true;
+// A new kernel: its cached smoothing starts dirty with the session's new
+// working buffers.
+std::unique_ptr<fw::FilterData> beginSession(fw::FilterSession&) {
+    return std::unique_ptr<fw::FilterData>(new (std::nothrow) SharpenSession());
 }
 
-const fw::FilterDescription kFilter = [] {
-    fw::FilterDescription f{};
-    f.name = "Keenwright";
-    f.format = kFormat;
-    f.registryKey = "Software\\Quillmere\\Keenwright";
-    f.defaultPosition = 2;
-    f.passCount = 4;
-    f.variant = fw::FrameworkVariant::Later;
-    f.dialogPolicy = fw::DialogPolicy::AfterParameters;
-    f.modeMessage = "Please use images in RGB 8 Bits/Channel mode";
-    f.prepare = prepareRender;
-    f.renderPass = renderPixel;
-    f.beginSession = beginSession;
-    f.upgradeRecord = upgradeVersion1Record;
-    f.slotNames = kNames;
-    f.slotNameCount = static_cast<int>(std::size(kNames));
-    return f;
-}();
+const fw::FilterDescription kFilter{
+    .name = "Keenwright", .format = kFormat, .registryKey = "Software\\Quillmere\\Keenwright",
+    .defaultPosition = 2, .passCount = 4,
+    .variant = fw::laterVariant("Please use images in RGB 8 Bits/Channel mode"),
+    .prepare = prepareRender, .renderPass = renderPixel, .beginSession = beginSession,
+    .upgradeRecord = upgradeVersion1Record, .settings = kSettings
+};
 
 }  // namespace
-
-Settings limitedSettings(const fw::ValueSlots& values) {
-    auto slider = [&](int slot) { return std::clamp(values[static_cast<size_t>(slot)], 0, kSliderMax); };
-    auto selector = [&](int slot) {
-        return std::clamp(values[static_cast<size_t>(slot)], 0, kSelectorMax);
-    };
-    Settings s;
-    s.radius = slider(kRadius);
-    s.preview = selector(kPreview);
-    s.amount = slider(kAmount);
-    s.mask = selector(kMask);
-    s.blur = selector(kBlur);
-    s.halo = selector(kHalo);
-    s.balance = slider(kBalance);
-    return s;
-}
-
-double viewFactor(const fw::SourceView& view, double previewScale) {
-    switch (view.kind) {
-        case fw::SourceView::Kind::Fit:
-            return 1.0;  // the preview copy is already reduced
-        case fw::SourceView::Kind::Zoom:
-            if (view.zoom == 200) return 2 * previewScale;
-            if (view.zoom == 50) return 0.5 * previewScale;
-            return previewScale;
-        case fw::SourceView::Kind::Final:
-            break;
-    }
-    return previewScale;
-}
 
 int budgetFor(int radius, double x) {
     const double r = radius / 150.0;
@@ -147,7 +86,7 @@ int reachFor(int blur, double x) { return blur / 2 + static_cast<int>(450 * x); 
 
 KernelInputs kernelInputsFor(const Settings& settings, const fw::SourceView& view,
                              double previewScale, int width, int height) {
-    const double x = viewFactor(view, previewScale);
+    const double x = fw::viewFactor(view, previewScale);
     KernelInputs in;
     in.reach = reachFor(settings.blur, x);
     in.budget = budgetFor(settings.radius, x);
@@ -161,21 +100,12 @@ KernelInputs kernelInputsFor(const Settings& settings, const fw::SourceView& vie
     return in;
 }
 
-void upgradeVersion1Record(uint8_t* record) {
-    if (record[5] >= 2) return;
-    fw::ValueSlots slots{};
-    fw::unpackFields(record, kFormat, slots);
-    slots[kMask] = 2;
-    slots[kHalo] = 2;
-    fw::packFields(record, kFormat, slots);
-    fw::setRecordInteger(record, 0,
-                         static_cast<int32_t>(fw::rollingChecksum(record + 4, kFormat.length - 4)));
+SharpenSession& sharpenSessionOf(const fw::FilterSession& session) {
+    return *session.dataAs<SharpenSession>();
 }
 
-SharpenKernel& libraryKernel() { return library().kernel; }
-
 int prepareRender(fw::RenderState& state) {
-    Library& lib = library();
+    SharpenSession& lib = sharpenSessionOf(*state.session);
     const Settings s = limitedSettings(state.values);
     const fw::RenderRegion& r = state.region;
     const size_t pixels = static_cast<size_t>(std::max(r.width, 0)) *
@@ -194,7 +124,7 @@ int prepareRender(fw::RenderState& state) {
 }
 
 void renderPixel(fw::RenderState& state) {
-    Library& lib = library();
+    SharpenSession& lib = sharpenSessionOf(*state.session);
     switch (state.pass) {
         case 0:
             loadPixel(state, lib);

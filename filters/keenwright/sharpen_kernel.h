@@ -62,7 +62,6 @@ public:
     // and rebuilds the tables.
     void prepare(const KernelInputs& inputs);
 
-    void markDirty() { dirty_ = true; }
     void clearDirty() { dirty_ = false; }
     bool dirty() const { return dirty_; }
 

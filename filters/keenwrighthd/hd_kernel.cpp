@@ -8,9 +8,6 @@
 namespace qm::khd {
 namespace {
 
-constexpr int kControlMax = 200;
-constexpr int kSoftnessMax = 100;
-
 // The reserved coefficients: kept so that a kernel that never prepared
 // differs from every prepared one (its stored fingerprint is -1).
 constexpr std::array<double, 16> kReservedCoefficients{};
@@ -45,36 +42,6 @@ double reservedFingerprint() {
     for (size_t i = 0; i < kReservedCoefficients.size(); ++i)
         sum += static_cast<double>(i + 1) * kReservedCoefficients[i];
     return sum;
-}
-
-HdSettings decodeSettings(const fw::ValueSlots& values) {
-    // A pair slot is second x 512 + first; each half is limited as its
-    // thumb is, whatever a record holds.
-    auto half = [](int32_t pair, int shift) {
-        return std::clamp(static_cast<int>((static_cast<uint32_t>(pair) >> shift) & 511u), 0, kControlMax);
-    };
-    HdSettings s;
-    s.radiusHigh = half(values[kSlotRadius], 0);
-    s.radiusLow = half(values[kSlotRadius], 9);
-    s.highlights = half(values[kSlotBrightness], 0);
-    s.shadows = half(values[kSlotBrightness], 9);
-    s.contrast = std::clamp(values[kSlotContrast], 0, kControlMax);
-    s.softness = std::clamp(values[kSlotSoftness], 0, kSoftnessMax);
-    s.preview = values[kSlotPreview] != 0;
-    s.mask = values[kSlotMask];
-    return s;
-}
-
-double viewFactor(const fw::SourceView& view, double previewScale) {
-    switch (view.kind) {
-        case fw::SourceView::Kind::Fit: return 1.0;
-        case fw::SourceView::Kind::Zoom:
-            if (view.zoom == 200) return 2.0 * previewScale;
-            if (view.zoom == 50) return 0.5 * previewScale;
-            return previewScale;
-        case fw::SourceView::Kind::Final: break;
-    }
-    return previewScale;
 }
 
 int reachFor(double x) { return static_cast<int>(500.0 * x); }

@@ -15,17 +15,10 @@
 #include <vector>
 
 #include "framework/host/render_state.h"
+#include "filters/keenwrighthd/hd_settings.h"
 #include "framework/settings/record.h"
 
 namespace qm::khd {
-
-// Value slots of the settings record.
-constexpr int kSlotRadius = 0;      // pair: High in bits 0-8, Low in bits 9-17
-constexpr int kSlotPreview = 1;     // 0 off, 2 on
-constexpr int kSlotBrightness = 7;  // pair: Highlights, Shadows
-constexpr int kSlotContrast = 8;    // 50 neutral
-constexpr int kSlotMask = 9;        // stored only
-constexpr int kSlotSoftness = 10;
 
 constexpr int kDirections = 16;
 constexpr int kMaxEntries = 160000;
@@ -33,19 +26,7 @@ constexpr int kBudget = 1000;
 constexpr int kBudgetFloor = 10;
 constexpr double kRingGrowth = 1.3;
 
-// The decoded settings, limited to the ranges their controls allow.
-struct HdSettings {
-    int radiusHigh = 0, radiusLow = 0;  // 0..200
-    int highlights = 0, shadows = 0;    // 0..200
-    int contrast = 50;                  // 0..200
-    int softness = 0;                   // 0..100
-    bool preview = true;
-    int mask = 0;
-};
-HdSettings decodeSettings(const fw::ValueSlots& values);
-
-// View factor x and reach q0 = integer part of 500 x.
-double viewFactor(const fw::SourceView& view, double previewScale);
+// Reach q0 = integer part of 500 x for view factor x.
 int reachFor(double viewFactor);
 
 // The Radius Low the cost formula uses. Its denominator h - l + 50 reaches
@@ -107,9 +88,6 @@ struct SmoothingKey {
 class HdKernel {
 public:
     HdKernel();
-
-    // A new filter session: its working buffers hold no smoothing yet.
-    void startSession() { dirty_ = 1; }
 
     // The preparation step: compares the parameters, rebuilds the tables.
     void prepare(const HdSettings& settings, int q0, int regionWidth, int regionHeight,

@@ -3,6 +3,8 @@
 #include "filters/keenwrighthd/keenwrighthd_filter.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 #include "filters/keenwrighthd/hd_kernel.h"
 #include "framework/host/filter_description.h"
@@ -13,22 +15,8 @@
 namespace qm::khd {
 namespace {
 
-constexpr uint8_t kFields[] = {kSlotRadius,   18, kSlotPreview, 2, kSlotBrightness, 18,
-                               kSlotContrast, 8,  kSlotMask,    4, kSlotSoftness,   8, 0xFF};
-constexpr fw::SlotName kNames[] = {{kSlotRadius, "radius"},     {kSlotPreview, "preview"},
-                                   {kSlotBrightness, "brightness"}, {kSlotContrast, "contrast"},
-                                   {kSlotMask, "mask"},         {kSlotSoftness, "softness"}};
-
-// What the passes of the current render need besides the kernel: written by
-// the preparation step only.
-struct RenderPlan {
-    bool showSource = false;  // the dialog's preview with Preview off
-};
-RenderPlan plan;
-
-bool beginSession(fw::FilterSession&) {
-    hdKernel().startSession();
-    return true;
+std::unique_ptr<fw::FilterData> beginSession(fw::FilterSession&) {
+    return std::unique_ptr<fw::FilterData>(new (std::nothrow) HdSession());
 }
 
 int prepare(fw::RenderState& state) {
@@ -37,23 +25,25 @@ int prepare(fw::RenderState& state) {
     if (state.workBuffer.size() < pixels * 3 || state.smoothBuffer.size() < pixels * 3 ||
         state.maskBuffer.size() < pixels)
         return -1;
+    HdSession& hd = hdSessionOf(*state.session);
     const HdSettings settings = decodeSettings(state.values);
-    plan.showSource = state.session && state.session->preview && !settings.preview;
-    const double x = viewFactor(state.view, fw::libraryState().previewScale);
-    hdKernel().prepare(settings, reachFor(x), r.width, r.height, state.view);
+    hd.showSource = state.session->preview && !settings.preview;
+    const double x = fw::viewFactor(state.view, fw::libraryState().previewScale);
+    hd.kernel.prepare(settings, reachFor(x), r.width, r.height, state.view);
     return 0;
 }
 
 void renderPass(fw::RenderState& state) {
-    HdKernel& kernel = hdKernel();
+    HdSession& hd = hdSessionOf(*state.session);
+    HdKernel& kernel = hd.kernel;
     const int x = state.column, y = state.row;
     const size_t h = static_cast<size_t>(y) * static_cast<size_t>(state.region.width) + static_cast<size_t>(x);
     int16_t* work = state.workBuffer.data() + h * 3;
 
     switch (state.pass) {
         case 0: {
-            const fw::SourcePixel p = fw::readSourcePixel(state, x, y);
-            if (plan.showSource) {
+            const fw::Pixel15 p = fw::readSourcePixel(state, x, y);
+            if (hd.showSource) {
                 fw::writeOutputPixel(state, x, y, p.r, p.g, p.b, p.a);
                 return;
             }
@@ -63,15 +53,15 @@ void renderPass(fw::RenderState& state) {
             return;
         }
         case 1: {
-            if (plan.showSource || !kernel.dirty()) return;
+            if (hd.showSource || !kernel.dirty()) return;
             const Smoothed s = kernel.smoothPixel(state.workBuffer.data(), x, y);
             std::copy(s.colour.begin(), s.colour.end(), state.smoothBuffer.begin() + static_cast<std::ptrdiff_t>(h * 3));
             state.maskBuffer[h] = s.mask;
             return;
         }
         case 2: {
-            if (plan.showSource) return;
-            const fw::SourcePixel p = fw::readSourcePixel(state, x, y);
+            if (hd.showSource) return;
+            const fw::Pixel15 p = fw::readSourcePixel(state, x, y);
             const int16_t* smooth = state.smoothBuffer.data() + h * 3;
             const std::array<int32_t, 3> out =
                 tonePixel(kernel.tone(), {p.r, p.g, p.b}, {smooth[0], smooth[1], smooth[2]}, state.maskBuffer[h]);
@@ -79,10 +69,10 @@ void renderPass(fw::RenderState& state) {
             return;
         }
         case 3: {
-            if (plan.showSource) return;
+            if (hd.showSource) return;
             // The smoothing is complete: the next render may reuse it.
             if (x == 0 && y == 0) kernel.clearDirty();
-            const fw::SourcePixel p = fw::readSourcePixel(state, x, y);
+            const fw::Pixel15 p = fw::readSourcePixel(state, x, y);
             const int32_t s = p.mask < 0 ? 255 : p.mask;
             const int32_t source[3] = {p.r, p.g, p.b};
             int32_t out[3];
@@ -97,35 +87,17 @@ void renderPass(fw::RenderState& state) {
     }
 }
 
-fw::FilterDescription makeDescription() {
-    fw::FilterDescription f{};
-    f.name = "Keenwright HD";
-    f.format = fw::RecordFormat{25, 1, 64, fw::fieldTableOf(kFields)};
-    f.registryKey = "Software\\Quillmere\\KeenwrightHD";
-    f.defaultPosition = 6;
-    f.passCount = 4;
-    f.variant = fw::FrameworkVariant::Later;
-    f.dialogPolicy = fw::DialogPolicy::AfterParameters;
-    f.minimumSide = 0;
-    f.modeMessage = "Please use images in RGB 8/16 mode";
-    f.prepare = prepare;
-    f.renderPass = renderPass;
-    f.beginSession = beginSession;
-    f.slotNames = kNames;
-    f.slotNameCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
-    return f;
-}
+const fw::FilterDescription kFilter{
+    .name = "Keenwright HD", .format = kFormat, .registryKey = "Software\\Quillmere\\KeenwrightHD",
+    .defaultPosition = 6, .passCount = 4,
+    .variant = fw::laterVariant("Please use images in RGB 8/16 mode"), .prepare = prepare,
+    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings
+};
 
 }  // namespace
 
-HdKernel& hdKernel() {
-    static HdKernel kernel;
-    return kernel;
-}
+HdSession& hdSessionOf(const fw::FilterSession& session) { return *session.dataAs<HdSession>(); }
 
 }  // namespace qm::khd
 
-const qm::fw::FilterDescription& qm::fw::filterDescription() {
-    static const FilterDescription description = qm::khd::makeDescription();
-    return description;
-}
+const qm::fw::FilterDescription& qm::fw::filterDescription() { return qm::khd::kFilter; }

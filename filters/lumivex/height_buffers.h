@@ -10,6 +10,7 @@
 
 #include "filters/lumivex/blur_kernel.h"
 #include "filters/lumivex/lens_prepare.h"
+#include "framework/host/filter_description.h"
 
 namespace qm::lumivex {
 
@@ -17,7 +18,7 @@ constexpr int kThumbnailSide = 160;
 // The dialog's background colour behind the thumbnail.
 constexpr uint8_t kThumbnailR = 227, kThumbnailG = 217, kThumbnailB = 203;
 
-struct LensSession {
+struct LensSession : fw::FilterData {
     // Both W x H of the whole image; a render uses the first
     // regionWidth x regionHeight values.
     std::vector<int16_t> heightMap;      // index y x W + x

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "filters/lumivex/height_buffers.h"
+#include "filters/lumivex/lumivex_filter.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/render_state.h"
 
@@ -135,7 +136,7 @@ void refractionPass(const fw::RenderState& state, LensSession& lens) {
 }
 
 void renderLensPass(fw::RenderState& state) {
-    auto& lens = *static_cast<LensSession*>(state.session->filterData);
+    auto& lens = *lensSessionOf(*state.session);
     switch (state.pass) {
         case 0:
             if (!lens.dialogOpen) return;

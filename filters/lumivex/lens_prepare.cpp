@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "filters/lumivex/height_buffers.h"
+#include "filters/lumivex/lumivex_filter.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/render_state.h"
 
@@ -80,7 +81,7 @@ void deriveBend(const LensSettings& s, LensParams& p) {
 }
 
 int prepareLens(fw::RenderState& state) {
-    auto* lens = static_cast<LensSession*>(state.session->filterData);
+    auto* lens = lensSessionOf(*state.session);
     if (!lens) return -1;
     const fw::RenderRegion& r = state.region;
     if (r.width < 0 || r.height < 0 ||

@@ -9,44 +9,18 @@
 namespace qm::lumivex {
 namespace {
 
-const fw::FilterDescription kFilter = [] {
-    fw::FilterDescription f{};
-    f.name = "Lumivex";
-    f.format = kRecordFormat;
-    f.registryKey = "Software\\Quillmere\\Lumivex";
-    f.defaultPosition = 2;
-    f.passCount = 5;
-    f.variant = fw::FrameworkVariant::Earlier;
-    f.dialogPolicy = fw::DialogPolicy::EveryRun;
-    f.minimumSide = 0;
-    f.modeMessage = nullptr;
-    f.prepare = prepareLens;
-    f.renderPass = renderLensPass;
-    f.beginSession = beginLensSession;
-    f.endSession = endLensSession;
-    f.settings = kSettings;
-    return f;
-}();
+const fw::FilterDescription kFilter{
+    .name = "Lumivex", .format = kRecordFormat, .registryKey = "Software\\Quillmere\\Lumivex",
+    .defaultPosition = 2, .passCount = 5, .variant = fw::earlierVariant(0, true),
+    .prepare = prepareLens, .renderPass = renderLensPass, .beginSession = beginLensSession,
+    .settings = kSettings
+};
 
 }  // namespace
 
-bool beginLensSession(fw::FilterSession& session) {
-    endLensSession(session);
-    if (!session.record) return false;
-    std::unique_ptr<LensSession> lens =
-        LensSession::create(session.record->imageSize.h, session.record->imageSize.v);
-    if (!lens) return false;
-    session.filterData = lens.release();
-    return true;
-}
-
-void endLensSession(fw::FilterSession& session) {
-    delete static_cast<LensSession*>(session.filterData);
-    session.filterData = nullptr;
-}
-
-LensSession* lensSessionOf(const fw::FilterSession& session) {
-    return static_cast<LensSession*>(session.filterData);
+std::unique_ptr<fw::FilterData> beginLensSession(fw::FilterSession& session) {
+    if (!session.record) return nullptr;
+    return LensSession::create(session.record->imageSize.h, session.record->imageSize.v);
 }
 
 }  // namespace qm::lumivex

@@ -2,22 +2,19 @@
 // for the tests that drive the final pass directly.
 #pragma once
 
-#include "framework/host/filter_description.h"
+#include <memory>
 
-namespace qm::fw {
-struct FilterSession;
-}
+#include "filters/lumivex/height_buffers.h"
+#include "framework/host/filter_description.h"
+#include "framework/host/filter_session.h"
 
 namespace qm::lumivex {
 
-struct LensSession;
-
-// Allocates the session's buffers for the record's image size into
-// session.filterData (false when memory runs out) and frees them again.
-bool beginLensSession(fw::FilterSession& session);
-void endLensSession(fw::FilterSession& session);
+// The session's buffers for the record's image size (null when memory runs
+// out).
+std::unique_ptr<fw::FilterData> beginLensSession(fw::FilterSession& session);
 
 // The session's buffers while a filter session is open, else null.
-LensSession* lensSessionOf(const fw::FilterSession& session);
+inline LensSession* lensSessionOf(const fw::FilterSession& session) { return session.dataAs<LensSession>(); }
 
 }  // namespace qm::lumivex

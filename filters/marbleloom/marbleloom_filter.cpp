@@ -8,30 +8,18 @@
 namespace qm::marbleloom {
 namespace {
 
-bool beginSession(fw::FilterSession& session) {
-    if (!session.resources) return false;
+std::unique_ptr<fw::FilterData> beginSession(fw::FilterSession& session) {
+    if (!session.resources) return nullptr;
     return openTextureSession(session, *session.resources, defaultPatternFolders());
 }
 
-const fw::FilterDescription kFilter = [] {
-    fw::FilterDescription f{};
-    f.name = "Marbleloom 3D";
-    f.format = textureRecordFormat();
-    f.registryKey = "Software\\Quillmere\\Marbleloom3d";
-    f.defaultPosition = 2;
-    f.passCount = 4;
-    f.variant = fw::FrameworkVariant::Earlier;
-    f.dialogPolicy = fw::DialogPolicy::EveryRun;
-    f.minimumSide = 25;
-    f.modeMessage = nullptr;
-    f.prepare = prepareTexture;
-    f.renderPass = renderTexturePass;
-    f.beginSession = beginSession;
-    f.endSession = closeTextureSession;
-    f.upgradeRecord = repairTextureRecord;
-    f.settings = textureSettingTable();
-    return f;
-}();
+const fw::FilterDescription kFilter{
+    .name = "Marbleloom 3D", .format = textureRecordFormat(),
+    .registryKey = "Software\\Quillmere\\Marbleloom3d", .defaultPosition = 2, .passCount = 4,
+    .variant = fw::earlierVariant(25, true), .prepare = prepareTexture,
+    .renderPass = renderTexturePass, .beginSession = beginSession,
+    .upgradeRecord = repairTextureRecord, .settings = textureSettingTable()
+};
 
 }  // namespace
 }  // namespace qm::marbleloom

@@ -11,14 +11,14 @@ namespace qm::marbleloom {
 
 PatternFolders defaultPatternFolders() { return {os::folderOf(os::moduleFileName()), os::sharedDataFolder()}; }
 
-bool openTextureSession(fw::FilterSession& session, const os::ResourceModule& module, const PatternFolders& folders) {
-    closeTextureSession(session);
-    if (!session.record) return false;
+std::unique_ptr<fw::FilterData> openTextureSession(const fw::FilterSession& session, const os::ResourceModule& module,
+                                                   const PatternFolders& folders) {
+    if (!session.record) return nullptr;
     // Failures to write are silent: the library then holds what it finds.
     writePatternDatabases(module, folders.plugin, folders.shared);
 
     std::unique_ptr<TextureSession> texture(new (std::nothrow) TextureSession);
-    if (!texture) return false;
+    if (!texture) return nullptr;
     const FilterRecord& fr = *session.record;
     PixelView host{static_cast<const uint8_t*>(fr.inData), fr.imageSize.h, fr.imageSize.v, session.planes,
                    fr.inRowBytes};
@@ -26,23 +26,15 @@ bool openTextureSession(fw::FilterSession& session, const os::ResourceModule& mo
     try {
         texture->library.buildLibrary(folders.plugin, folders.shared);
     } catch (const std::bad_alloc&) {
-        return false;
+        return nullptr;
     }
     texture->library.setSource(PixelView{});
     // Each slot is bound to its layer's pattern setting.
     for (int k = 1; k <= 3; ++k) texture->slot(k - 1).identitySetting = layer::first(k) + layer::kPattern;
     texture->base.identitySetting = base::kPattern;
-    session.filterData = texture.release();
-    return true;
+    return texture;
 }
 
-void closeTextureSession(fw::FilterSession& session) {
-    delete textureSessionOf(session);
-    session.filterData = nullptr;
-}
-
-TextureSession* textureSessionOf(const fw::FilterSession& session) {
-    return static_cast<TextureSession*>(session.filterData);
-}
+TextureSession* textureSessionOf(const fw::FilterSession& session) { return session.dataAs<TextureSession>(); }
 
 }  // namespace qm::marbleloom

@@ -12,6 +12,7 @@
 #include "filters/marbleloom/pattern_library.h"
 #include "filters/marbleloom/texture_settings.h"
 #include "filters/marbleloom/texture_tables.h"
+#include "framework/host/filter_description.h"
 #include "platform/os/resources.h"
 
 namespace qm::fw {
@@ -29,7 +30,7 @@ struct ReliefCell {
     int16_t first = 0, second = 0;
 };
 
-struct TextureSession {
+struct TextureSession : fw::FilterData {
     PatternLibrary library;
     std::array<PatternSlot, 3> layers;  // layers 1, 2, 3
     PatternSlot base;
@@ -58,11 +59,10 @@ struct PatternFolders {
 PatternFolders defaultPatternFolders();
 
 // At continue, before anything else is allocated: writes the module's factory
-// databases out, builds the library (its "Input Image" from the host's
-// image) and hangs the session off session.filterData. False when memory
-// runs out.
-bool openTextureSession(fw::FilterSession& session, const os::ResourceModule& module, const PatternFolders& folders);
-void closeTextureSession(fw::FilterSession& session);
+// databases out and builds the library (its "Input Image" from the host's
+// image) for the session to own. Null when memory runs out.
+std::unique_ptr<fw::FilterData> openTextureSession(const fw::FilterSession& session, const os::ResourceModule& module,
+                                                   const PatternFolders& folders);
 TextureSession* textureSessionOf(const fw::FilterSession& session);
 
 }  // namespace qm::marbleloom

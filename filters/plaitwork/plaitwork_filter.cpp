@@ -8,24 +8,12 @@
 namespace qm::plaitwork {
 namespace {
 
-const fw::FilterDescription kFilter = [] {
-    fw::FilterDescription f{};
-    f.name = "Plaitwork 2000";
-    f.format = kRecordFormat;
-    f.registryKey = "Software\\Quillmere\\Plaitwork2000";
-    f.defaultPosition = 2;
-    f.passCount = kPassCount;
-    f.variant = fw::FrameworkVariant::Earlier;
-    f.dialogPolicy = fw::DialogPolicy::AfterParameters;
-    f.minimumSide = kMinimumSide;
-    f.modeMessage = nullptr;  // the earlier variant has no mode test
-    f.prepare = prepare;
-    f.renderPass = renderPass;
-    f.beginSession = beginSession;
-    f.endSession = endSession;
-    f.settings = kSettings;
-    return f;
-}();
+const fw::FilterDescription kFilter{
+    .name = "Plaitwork 2000", .format = kRecordFormat,
+    .registryKey = "Software\\Quillmere\\Plaitwork2000", .defaultPosition = 2,
+    .passCount = kPassCount, .variant = fw::earlierVariant(kMinimumSide, false), .prepare = prepare,
+    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings
+};
 
 HostColours hostColours(const fw::FilterSession& session) {
     HostColours host;
@@ -40,18 +28,12 @@ HostColours hostColours(const fw::FilterSession& session) {
 
 }  // namespace
 
-bool beginSession(fw::FilterSession& session) {
-    session.filterData = new (std::nothrow) PlaitworkSession();
-    return session.filterData != nullptr;
-}
-
-void endSession(fw::FilterSession& session) {
-    delete static_cast<PlaitworkSession*>(session.filterData);
-    session.filterData = nullptr;
+std::unique_ptr<fw::FilterData> beginSession(fw::FilterSession&) {
+    return std::unique_ptr<fw::FilterData>(new (std::nothrow) PlaitworkSession());
 }
 
 int prepare(fw::RenderState& state) {
-    auto* data = static_cast<PlaitworkSession*>(state.session->filterData);
+    auto* data = state.session->dataAs<PlaitworkSession>();
     const fw::RenderRegion& region = state.region;
     if (!data || !region.source || !region.destination || region.sourceSixteenBit ||
         region.destinationSixteenBit)
@@ -75,14 +57,14 @@ int prepare(fw::RenderState& state) {
     // so lengths grow with the image.
     const float s =
         state.view.kind == fw::SourceView::Kind::Final ? state.session->previewScale : 1.0f;
-    return prepareStripRender(data->render, settingsFromSlots(state.values), t, s, libraryCurveTable())
+    return prepareStripRender(data->render, settingsFromSlots(state.values), t, s, data->curve)
                ? 0
                : -1;
 }
 
 void renderPass(fw::RenderState& state) {
     if (state.pass != 1) return;
-    auto* data = static_cast<PlaitworkSession*>(state.session->filterData);
+    auto* data = state.session->dataAs<PlaitworkSession>();
     renderStripPixel(data->render, data->target, state.column, state.row);
 }
 

@@ -2,6 +2,8 @@
 // preparation and pass the render loop calls.
 #pragma once
 
+#include <memory>
+
 #include "filters/plaitwork/strip_pass.h"
 #include "framework/host/filter_description.h"
 
@@ -15,14 +17,16 @@ namespace qm::plaitwork {
 constexpr int kMinimumSide = 25;
 constexpr int kPassCount = 2;
 
-// The filter's own state for one filter session (session.filterData).
-struct PlaitworkSession {
+// The filter's own state for one filter session.
+struct PlaitworkSession : fw::FilterData {
     StripRender render;
     StripTarget target;
+    // An odd curve shape keeps the table the session's previous render built
+    // (all zero before the first).
+    CurveTable curve{};
 };
 
-bool beginSession(fw::FilterSession& session);
-void endSession(fw::FilterSession& session);
+std::unique_ptr<fw::FilterData> beginSession(fw::FilterSession& session);
 int prepare(fw::RenderState& state);
 void renderPass(fw::RenderState& state);
 

@@ -33,11 +33,6 @@ void buildCurveTable(CurveTable& table, int shape) {
         table[static_cast<size_t>(i)] = curveValue(shape, static_cast<float>(i) * 0.0005f);
 }
 
-CurveTable& libraryCurveTable() {
-    static CurveTable table{};
-    return table;
-}
-
 LayerColour layerColour(const StripColour& c, int planes) {
     return {c.r, c.g, c.b, static_cast<uint8_t>(c.mode == 3 && planes == 4 ? 0 : 255)};
 }

@@ -21,10 +21,6 @@ float curveValue(int shape, float z);
 // selector state) leaves the table as it was.
 void buildCurveTable(CurveTable& table, int shape);
 
-// The curve table lives as long as the library: an odd shape renders with
-// whatever the last even shape built (zeros before the first build).
-CurveTable& libraryCurveTable();
-
 // A colour as the layers use it: alpha 0 is transparent (mode 3 on a
 // 4-plane image), 255 opaque.
 struct LayerColour {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "framework/host/variant_policy.h"
 #include "framework/settings/record_format.h"
 #include "framework/settings/setting_table.h"
 
@@ -12,17 +14,12 @@ namespace qm::fw {
 struct FilterSession;
 struct RenderState;
 
-enum class FrameworkVariant { Later, Earlier };
-
-// A setting's name in factory preset sources.
-struct SlotName {
-    int slot;
-    const char* name;
+// The filter's own state of one session (buffers, kernels, tables); the
+// session owns it and frees it when it closes.
+class FilterData {
+public:
+    virtual ~FilterData() = default;
 };
-
-// When the dialog opens: after the parameters selector (and, in the later
-// variant, when scripting asks), or at every run.
-enum class DialogPolicy { AfterParameters, EveryRun };
 
 struct FilterDescription {
     const char* name;         // the PiPL name, "Keenwright HD"
@@ -30,10 +27,7 @@ struct FilterDescription {
     const char* registryKey;  // "Software\\Quillmere\\KeenwrightHD"
     int defaultPosition;      // D, counted from the end of the preset list
     int passCount;
-    FrameworkVariant variant;
-    DialogPolicy dialogPolicy;
-    int minimumSide;          // earlier variant: images below it are refused (0: none)
-    const char* modeMessage;  // later variant: the unsupported-mode warning
+    VariantPolicy variant;
 
     // Once per render: may change the region's size; 0 success, -1 failure.
     int (*prepare)(RenderState& state);
@@ -41,19 +35,14 @@ struct FilterDescription {
     void (*renderPass)(RenderState& state);
 
     // Optional. At continue, after the geometry and before the render state:
-    // false ends the call with memFullErr. The earlier variant's filters
-    // allocate their own working buffers here.
-    bool (*beginSession)(FilterSession& session) = nullptr;
-    void (*endSession)(FilterSession& session) = nullptr;
+    // the filter's state for this session; null ends the call with memFullErr.
+    std::unique_ptr<FilterData> (*beginSession)(FilterSession& session) = nullptr;
     // Optional: brings every valid record that enters the session up to
     // date (older format versions, repairs); it checks the version itself.
     void (*upgradeRecord)(uint8_t* record) = nullptr;
 
-    // Every setting, in record order: names, ranges, resets.
+    // Every setting, in record order: names (of preset texts), ranges, resets.
     SettingTable settings{};
-    // The names factory preset sources give the settings.
-    const SlotName* slotNames = nullptr;
-    int slotNameCount = 0;
 };
 
 // Each filter defines this once; its plug-in's entry point and its preset

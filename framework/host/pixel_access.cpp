@@ -8,18 +8,11 @@
 
 namespace qm::fw {
 
-SourcePixel readSourcePixel(const RenderState& state, int x, int y) {
+Pixel15 readSourcePixel(const RenderState& state, int x, int y) {
     const FilterSession& session = *state.session;
     const HostImage image =
         hostImageOf(*session.record, state.region.planes, libraryState().sixteenBitMode);
-    const Pixel15 p = sourcePixel(image, session.preview, state.view, x, y);
-    SourcePixel out;
-    out.r = p.red;
-    out.g = p.green;
-    out.b = p.blue;
-    out.a = p.alpha;
-    out.mask = p.mask;
-    return out;
+    return sourcePixel(image, session.preview, state.view, x, y);
 }
 
 void writeOutputPixel(const RenderState& state, int x, int y, int32_t r, int32_t g, int32_t b,

@@ -4,17 +4,13 @@
 
 #include <cstdint>
 
+#include "framework/host/pixel15.h"
+
 namespace qm::fw {
 
 struct RenderState;
 
-struct SourcePixel {
-    int32_t r = 0, g = 0, b = 0;
-    int32_t a = 32767;  // 32767 without a transparency plane
-    int32_t mask = -1;  // selection 0..255, or -1 when there is no selection
-};
-
-SourcePixel readSourcePixel(const RenderState& state, int x, int y);
+Pixel15 readSourcePixel(const RenderState& state, int x, int y);
 
 // Writes R, G, B (and the transparency with 4 planes), each 0..32767, to the
 // region's destination: a byte (value / 128) at 8 bits and in the preview, a

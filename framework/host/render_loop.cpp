@@ -10,8 +10,6 @@
 namespace qm::fw {
 namespace {
 
-bool earlier(const FilterSession& s) { return s.filter->variant == FrameworkVariant::Earlier; }
-
 int passesOf(const RenderState& state) { return state.passCount < 1 ? 1 : state.passCount; }
 
 int16_t renderFinal(RenderState& state) {
@@ -44,7 +42,7 @@ int16_t renderFinal(RenderState& state) {
             if (state.row % 32 == 31) {
                 if (fr.abortProc && fr.abortProc()) return userCanceledErr;
                 if (fr.progressProc) {
-                    int64_t done = earlier(session)
+                    int64_t done = session.filter->variant.sweep == ProgressSweep::Steady
                                        ? (state.pass * height + state.row) / passes
                                        : u + (height - u) * state.row / height;
                     fr.progressProc(static_cast<int32_t>(done), static_cast<int32_t>(height));
@@ -62,8 +60,8 @@ int16_t renderPreview(RenderState& state) {
     PreviewBuffers& preview = *session.preview;
     DialogLink& dialog = *session.dialog;
     const int L = session.format.length;
-    const int pollEvery = earlier(session) ? 16 : 8;
-    const int stepDivisor = earlier(session) ? 15 : 7;
+    const int pollEvery = session.filter->variant.pollRows;
+    const int stepDivisor = session.filter->variant.stepDivisor;
 
     for (;;) {
         dialog.clearProgress();

@@ -18,4 +18,18 @@ bool RenderState::allocateWorkingBuffers(size_t pixels) {
     return true;
 }
 
+double viewFactor(const SourceView& view, double previewScale) {
+    switch (view.kind) {
+        case SourceView::Kind::Fit:
+            return 1.0;
+        case SourceView::Kind::Zoom:
+            if (view.zoom == 200) return 2 * previewScale;
+            if (view.zoom == 50) return 0.5 * previewScale;
+            return previewScale;
+        case SourceView::Kind::Final:
+            break;
+    }
+    return previewScale;
+}
+
 }  // namespace qm::fw

@@ -20,6 +20,11 @@ struct SourceView {
     int offX = 0, offY = 0;  // the navigator's offsets in image pixels
 };
 
+// The scale of a view relative to its region, for lengths that follow the
+// image: the whole image and the 100 % zoom at previewScale, 200 % twice and
+// 50 % half of it, Fit 1 (the preview copy is already reduced).
+double viewFactor(const SourceView& view, double previewScale);
+
 struct RenderRegion {
     int planes = 3;  // P
     const uint8_t* source = nullptr;

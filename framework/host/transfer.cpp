@@ -109,10 +109,10 @@ Pixel15 imagePixel(const HostImage& image, int64_t column, int64_t row) {
     const int r = static_cast<int>(std::clamp<int64_t>(row, 0, image.height - 1));
     const int bps = image.sixteenBit ? 2 : 1;
     const uint8_t* p = image.data + at(r, image.stride, static_cast<ptrdiff_t>(c) * image.planes * bps);
-    px.red = loadSample15(p, image.sixteenBit);
-    px.green = loadSample15(p + bps, image.sixteenBit);
-    px.blue = loadSample15(p + 2 * bps, image.sixteenBit);
-    if (image.planes >= 4) px.alpha = loadSample15(p + 3 * bps, image.sixteenBit);
+    px.r = loadSample15(p, image.sixteenBit);
+    px.g = loadSample15(p + bps, image.sixteenBit);
+    px.b = loadSample15(p + 2 * bps, image.sixteenBit);
+    if (image.planes >= 4) px.a = loadSample15(p + 3 * bps, image.sixteenBit);
     if (image.mask) px.mask = image.mask[at(r, image.maskStride, c)];
     return px;
 }
@@ -128,10 +128,10 @@ Pixel15 copyPixel(const PreviewBuffers& preview, int x, int y) {
     const int r = std::clamp(y, 0, preview.height - 1);
     const size_t index = static_cast<size_t>(r) * static_cast<size_t>(preview.width) + static_cast<size_t>(c);
     const uint8_t* p = preview.copy.data() + index * static_cast<size_t>(preview.planes);
-    px.red = scale8To15(p[0]);
-    px.green = scale8To15(p[1]);
-    px.blue = scale8To15(p[2]);
-    if (preview.planes >= 4) px.alpha = scale8To15(p[3]);
+    px.r = scale8To15(p[0]);
+    px.g = scale8To15(p[1]);
+    px.b = scale8To15(p[2]);
+    if (preview.planes >= 4) px.a = scale8To15(p[3]);
     if (preview.maskCopy.size() >= pixels) px.mask = preview.maskCopy[index];
     return px;
 }

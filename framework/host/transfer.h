@@ -8,6 +8,7 @@
 #include <span>
 
 #include "framework/host/host_image.h"
+#include "framework/host/pixel15.h"
 #include "framework/host/preview_buffers.h"
 #include "framework/host/render_state.h"
 #include "platform/pluginapi/pluginapi.h"
@@ -15,8 +16,6 @@
 namespace qm::fw {
 
 // ---- the 15-bit sample scale (0 ... 32767) ---------------------------------
-
-inline constexpr int16_t kOpaque15 = 32767;  // a missing transparency plane
 
 constexpr int16_t scale8To15(uint8_t v) { return static_cast<int16_t>(v << 7); }
 constexpr int16_t scale16To15(uint16_t v) {
@@ -36,15 +35,6 @@ void storeSample15(uint8_t* at, bool sixteenBit, int value);
 HostImage hostImageOf(const FilterRecord& record, int planes, bool sixteenBit);
 
 // ---- one source pixel for a render -------------------------------------------
-
-inline constexpr int kNoMask = -1;
-
-// A source pixel on the 15-bit scale with its selection value.
-struct Pixel15 {
-    int16_t red = 0, green = 0, blue = 0;
-    int16_t alpha = kOpaque15;
-    int mask = kNoMask;  // 0 ... 255, or kNoMask: treat as fully selected
-};
 
 // The source pixel for region column x, row y. Final: the image at (x, y).
 // Fit: the preview copy (8 bits, stride width x planes) and its mask copy;

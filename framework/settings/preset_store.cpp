@@ -5,12 +5,8 @@
 #include <optional>
 #include <span>
 
-#include "framework/host/dialog_link.h"
-#include "framework/host/filter_session.h"
-#include "framework/host/render_state.h"
 #include "framework/settings/record.h"
 #include "platform/os/registry.h"
-#include "platform/pluginapi/pluginapi.h"
 #include "platform/ui/message_box.h"
 
 namespace qm::fw {
@@ -18,28 +14,15 @@ namespace {
 
 namespace reg = os::registry;
 
-using RecordBuffer = std::array<uint8_t, kRecordBufferSize>;
-
-constexpr int kDescriptorKeys = 32;
-
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// L as a byte count inside the session's buffer.
-int recordBytes(const FilterSession& session) {
-    return std::clamp(session.format.length, 0, kRecordBufferSize);
-}
-
-bool laterVariant(const FilterSession& session) {
-    return session.filter == nullptr || session.filter->variant == FrameworkVariant::Later;
-}
-
 // What the registry held is a record only when it is binary and exactly L
 // bytes long; a string or a short value never validates by accident.
-bool validValue(const FilterSession& session, const RecordBuffer& data, uint32_t type,
+bool validValue(const PresetContext& session, const RecordBuffer& data, uint32_t type,
                 uint32_t size) {
-    return type == reg::kTypeBinary && size == static_cast<uint32_t>(recordBytes(session)) &&
+    return type == reg::kTypeBinary && size == static_cast<uint32_t>(session.recordBytes()) &&
            validateRecord(data.data(), session.format);
 }
 
@@ -52,46 +35,18 @@ struct UserValue {
     RecordBuffer data{};
 };
 
-UserValue enumerateUserValue(const FilterSession& session, uint32_t index) {
+UserValue enumerateUserValue(const PresetContext& session, uint32_t index) {
     UserValue v;
     std::array<char, kPresetNameBuffer> name{};
     uint32_t nameLength = kPresetNameBuffer;
     uint32_t type = reg::kTypeNone;
-    uint32_t size = static_cast<uint32_t>(recordBytes(session));
+    uint32_t size = static_cast<uint32_t>(session.recordBytes());
     v.result = reg::enumValue(reg::Root::CurrentUser, session.registryKey, index, name.data(),
                               &nameLength, &type, v.data.data(), &size);
     if (v.result != reg::kSuccess) return v;
     v.name.assign(name.data(), std::min<uint32_t>(nameLength, kPresetNameBuffer - 1));
     v.valid = validValue(session, v.data, type, size);
     return v;
-}
-
-void writeLastUsed(const FilterSession& session, const uint8_t* record) {
-    // Write failures are not reported.
-    reg::setValue(reg::Root::CurrentUser, session.registryKey, kLastUsedName, reg::kTypeBinary,
-                  std::span<const uint8_t>(record, static_cast<size_t>(recordBytes(session))));
-}
-
-// A record entering the session: copied, then brought up to date when the
-// filter knows how.
-void acceptRecord(FilterSession& session, const uint8_t* record) {
-    session.settings.fill(0);
-    std::copy_n(record, recordBytes(session), session.settings.begin());
-    const FilterDescription* filter = session.filter;
-    if (filter != nullptr && filter->upgradeRecord != nullptr && recordBytes(session) > 5)
-        filter->upgradeRecord(session.settings.data());
-}
-
-// Decoded into the slots, pushed to the controls and redrawn, as far as the
-// session has them.
-void showSessionRecord(FilterSession& session) {
-    if (session.renderState != nullptr)
-        decodeRecord(session.settings.data(), session.format, session.renderState->values);
-    if (session.dialog != nullptr) {
-        if (session.renderState != nullptr)
-            pushToControls(session.format, session.renderState->values, session.dialog->controls());
-        session.dialog->requestRedraw();
-    }
 }
 
 std::vector<os::ResourceId> factoryNames(const os::ResourceModule& resources) {
@@ -103,9 +58,29 @@ std::vector<os::ResourceId> factoryNames(const os::ResourceModule& resources) {
     return names;
 }
 
-// The D-th factory preset from the end (the first when there are fewer),
-// copied into the session; a session without factory presets starts zeroed.
-void startOnDefaultFactoryPreset(FilterSession& session, const os::ResourceModule& resources) {
+}  // namespace
+
+void writeLastUsed(const PresetContext& session, const uint8_t* record) {
+    reg::setValue(reg::Root::CurrentUser, session.registryKey, kLastUsedName, reg::kTypeBinary,
+                  std::span<const uint8_t>(record, static_cast<size_t>(session.recordBytes())));
+}
+
+void acceptRecord(PresetContext& session, const uint8_t* record) {
+    session.settings.fill(0);
+    std::copy_n(record, session.recordBytes(), session.settings.begin());
+    if (session.upgradeRecord != nullptr && session.recordBytes() > 5)
+        session.upgradeRecord(session.settings.data());
+}
+
+bool readLastUsed(const PresetContext& session, RecordBuffer& record) {
+    uint32_t type = reg::kTypeNone;
+    uint32_t size = static_cast<uint32_t>(session.recordBytes());
+    return reg::queryValue(reg::Root::CurrentUser, session.registryKey, kLastUsedName, &type,
+                           record.data(), &size) == reg::kSuccess &&
+           validValue(session, record, type, size);
+}
+
+void startOnDefaultFactoryPreset(PresetContext& session, const os::ResourceModule& resources) {
     const std::vector<os::ResourceId> names = factoryNames(resources);
     session.settings.fill(0);
     if (names.empty()) return;
@@ -118,47 +93,13 @@ void startOnDefaultFactoryPreset(FilterSession& session, const os::ResourceModul
     if (!bytes) return;
     RecordBuffer record{};
     std::copy_n(bytes->begin(),
-                std::min<size_t>(bytes->size(), static_cast<size_t>(recordBytes(session))),
+                std::min<size_t>(bytes->size(), static_cast<size_t>(session.recordBytes())),
                 record.begin());
     if (validateRecord(record.data(), session.format))
         acceptRecord(session, record.data());
     else
-        std::copy_n(record.begin(), recordBytes(session), session.settings.begin());
+        std::copy_n(record.begin(), session.recordBytes(), session.settings.begin());
 }
-
-// Reads up to L/4 integers from the host's descriptor in the order it hands
-// them out. False when the host cannot read one (a non-integer value): such
-// a record is not taken.
-bool readDescriptorRecord(const FilterSession& session, const ReadDescriptorProcs& procs,
-                          PIDescriptorHandle descriptor, RecordBuffer& record) {
-    std::array<DescriptorKeyID, kDescriptorKeys + 1> keys{};
-    for (int i = 0; i < kDescriptorKeys; ++i)
-        keys[static_cast<size_t>(i)] = kDescriptorKeyBase + static_cast<uint32_t>(i);
-    PIReadDescriptor token = procs.openReadDescriptorProc(descriptor, keys.data());
-    if (token == nullptr) return false;
-    bool ok = true;
-    const int integers = recordBytes(session) / 4;
-    DescriptorKeyID key = 0;
-    DescriptorTypeID type = 0;
-    int32_t flags = 0;
-    for (int n = 0; n < integers && procs.getKeyProc(token, &key, &type, &flags); ++n) {
-        int32_t value = 0;
-        if (procs.getIntegerProc(token, &value) != noErr) {
-            ok = false;
-            break;
-        }
-        setRecordInteger(record.data(), n, value);
-    }
-    procs.closeReadDescriptorProc(token);
-    return ok;
-}
-
-void disposeHostHandle(const FilterRecord& fr, PIDescriptorHandle h) {
-    if (h != nullptr && fr.handleProcs != nullptr && fr.handleProcs->disposeProc != nullptr)
-        fr.handleProcs->disposeProc(h);
-}
-
-}  // namespace
 
 std::string presetDisplayName(std::string_view resourceName) {
     std::string s(resourceName);
@@ -192,14 +133,14 @@ std::string presetResourceName(std::string_view entryText) {
     return s;
 }
 
-PresetList buildPresetList(const FilterSession& session, const os::ResourceModule& resources) {
+PresetList buildPresetList(const PresetContext& session, const os::ResourceModule& resources) {
     PresetList list;
     for (uint32_t i = 0; i < static_cast<uint32_t>(kMaxUserPresets); ++i) {
         // A name or data that does not fit ends the list here.
         const UserValue v = enumerateUserValue(session, i);
         if (v.result != reg::kSuccess) break;
         const char prefix =
-            !v.valid ? '?' : (isPinned(v.data.data(), recordBytes(session)) ? '#' : '>');
+            !v.valid ? '?' : (isPinned(v.data.data(), session.recordBytes()) ? '#' : '>');
         list.entries.push_back(prefix + v.name);
     }
     for (const os::ResourceId& name : factoryNames(resources))
@@ -216,10 +157,10 @@ int defaultPresetIndex(int count, int defaultPosition) {
     return index < 0 ? count - 2 : index;
 }
 
-int firstPresetIndex(const PresetList& list, const FilterSession& session) {
+int firstPresetIndex(const PresetList& list, const PresetContext& session) {
     const std::string wanted = std::string("#") + kLastUsedName;
     // The earlier variant keeps no settings between runs, whatever the key holds.
-    for (int i = 0; laterVariant(session) && i < static_cast<int>(list.entries.size()); ++i) {
+    for (int i = 0; session.keepsLastUsed && i < static_cast<int>(list.entries.size()); ++i) {
         const std::string& e = list.entries[static_cast<size_t>(i)];
         if (e.size() == wanted.size() &&
             std::equal(e.begin(), e.end(), wanted.begin(),
@@ -229,7 +170,7 @@ int firstPresetIndex(const PresetList& list, const FilterSession& session) {
     return std::max(defaultPresetIndex(list.count, session.defaultPosition), 0);
 }
 
-PresetLoad loadPresetAt(FilterSession& session, PresetList& list,
+PresetLoad loadPresetAt(PresetContext& session, PresetList& list,
                         const os::ResourceModule& resources, int index) {
     if (index == -1) index = defaultPresetIndex(list.count, session.defaultPosition);
     if (index < 0) return PresetLoad::Nothing;
@@ -240,16 +181,16 @@ PresetLoad loadPresetAt(FilterSession& session, PresetList& list,
         PresetLoad outcome = PresetLoad::InvalidUserPreset;
         if (v.valid) {
             acceptRecord(session, v.data.data());
-            showSessionRecord(session);
+            session.showRecord();
             outcome = PresetLoad::UserPreset;
         } else {
-            ui::messageBox(session.record ? session.record->platformData : nullptr,
+            ui::messageBox(session.messageOwner(),
                            kNotValidPresetText, "Error", ui::kMbIconError);
         }
         list.selected = list.current = index;
         return outcome;
     }
-    if (session.dialog == nullptr) return PresetLoad::Nothing;
+    if (!session.dialogOpen()) return PresetLoad::Nothing;
 
     std::optional<std::span<const uint8_t>> bytes;
     if (index < static_cast<int>(list.entries.size()))
@@ -262,83 +203,16 @@ PresetLoad loadPresetAt(FilterSession& session, PresetList& list,
     }
     list.selected = index;
     PresetLoad outcome = PresetLoad::InvalidFactoryPreset;
-    const size_t length = static_cast<size_t>(recordBytes(session));
+    const size_t length = static_cast<size_t>(session.recordBytes());
     if (bytes->size() >= length && validateRecord(bytes->data(), session.format)) {
         acceptRecord(session, bytes->data());
-        showSessionRecord(session);
+        session.showRecord();
         list.selected = list.current = index;
         outcome = PresetLoad::FactoryPreset;
     }
     // The next encode rebuilds the record from the controls.
     session.settings.fill(0);
     return outcome;
-}
-
-void chooseStartSettings(FilterSession& session, const os::ResourceModule& resources) {
-    session.scriptingAskedDialog = false;
-    if (!laterVariant(session)) {
-        startOnDefaultFactoryPreset(session, resources);
-        return;
-    }
-
-    RecordBuffer candidate{};
-    uint32_t type = reg::kTypeNone;
-    uint32_t size = static_cast<uint32_t>(recordBytes(session));
-    bool candidateValid =
-        reg::queryValue(reg::Root::CurrentUser, session.registryKey, kLastUsedName, &type,
-                        candidate.data(), &size) == reg::kSuccess &&
-        validValue(session, candidate, type, size);
-
-    FilterRecord* fr = session.record;
-    PIDescriptorParameters* dp = fr != nullptr ? fr->descriptorParameters : nullptr;
-    if (dp != nullptr) {
-        if (dp->playInfo == plugInDialogDisplay) session.scriptingAskedDialog = true;
-        const ReadDescriptorProcs* procs = dp->readDescriptorProcs;
-        if (dp->descriptor != nullptr && procs != nullptr &&
-            procs->openReadDescriptorProc != nullptr && procs->closeReadDescriptorProc != nullptr &&
-            procs->getKeyProc != nullptr && procs->getIntegerProc != nullptr) {
-            RecordBuffer scripted{};
-            if (readDescriptorRecord(session, *procs, dp->descriptor, scripted) &&
-                validateRecord(scripted.data(), session.format)) {
-                writeLastUsed(session, scripted.data());
-                candidate = scripted;
-                candidateValid = true;
-            }
-            disposeHostHandle(*fr, dp->descriptor);
-            dp->descriptor = nullptr;
-        }
-    }
-
-    if (candidateValid)
-        acceptRecord(session, candidate.data());
-    else
-        startOnDefaultFactoryPreset(session, resources);
-}
-
-void storeLastUsed(FilterSession& session) {
-    if (!laterVariant(session)) return;
-    sealRecord(session.settings.data(), session.format, true);
-    writeLastUsed(session, session.settings.data());
-
-    FilterRecord* fr = session.record;
-    PIDescriptorParameters* dp = fr != nullptr ? fr->descriptorParameters : nullptr;
-    if (dp == nullptr) return;
-    const WriteDescriptorProcs* procs = dp->writeDescriptorProcs;
-    if (procs == nullptr || procs->openWriteDescriptorProc == nullptr ||
-        procs->closeWriteDescriptorProc == nullptr || procs->putIntegerProc == nullptr)
-        return;
-    PIWriteDescriptor token = procs->openWriteDescriptorProc();
-    if (token == nullptr) return;
-    const int integers = recordBytes(session) / 4;
-    for (int i = 0; i < integers; ++i)
-        procs->putIntegerProc(token, kDescriptorKeyBase + static_cast<uint32_t>(i),
-                              recordInteger(session.settings.data(), i));
-    disposeHostHandle(*fr, dp->descriptor);
-    dp->descriptor = nullptr;
-    PIDescriptorHandle fresh = nullptr;
-    procs->closeWriteDescriptorProc(token, &fresh);
-    dp->descriptor = fresh;
-    dp->recordInfo = 0;
 }
 
 }  // namespace qm::fw

@@ -12,11 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/settings/preset_context.h"
 #include "platform/os/resources.h"
 
 namespace qm::fw {
-
-struct FilterSession;
 
 constexpr uint32_t kFactoryPresetType = 2000;
 constexpr int kMaxUserPresets = 1000;
@@ -41,13 +40,13 @@ struct PresetList {
 };
 
 // The list of the session's plug-in key and the module's factory presets.
-PresetList buildPresetList(const FilterSession& session, const os::ResourceModule& resources);
+PresetList buildPresetList(const PresetContext& session, const os::ResourceModule& resources);
 
 // count - D, or count - 2 when that is negative (may still be negative).
 int defaultPresetIndex(int count, int defaultPosition);
 // The entry a dialog's first fill loads: "#Last Used" when listed (later
 // variant), else the default index clamped to 0.
-int firstPresetIndex(const PresetList& list, const FilterSession& session);
+int firstPresetIndex(const PresetList& list, const PresetContext& session);
 
 enum class PresetLoad {
     Nothing,               // no user preset there and no dialog (or no such index)
@@ -61,21 +60,19 @@ enum class PresetLoad {
 // Loads entry index of the list (-1: the default index) into the session:
 // value number index of the plug-in key when there is one, otherwise (with a
 // dialog open) the factory preset the entry's text names. Accepted records
-// are decoded into session.renderState's slots when it exists and pushed to
-// the dialog's controls when one is open.
-PresetLoad loadPresetAt(FilterSession& session, PresetList& list,
+// are shown through session.showRecord().
+PresetLoad loadPresetAt(PresetContext& session, PresetList& list,
                         const os::ResourceModule& resources, int index);
 
-// At the start of a run: the host's descriptor record, else "Last Used", else
-// the default factory preset becomes the session's record. Later variant
-// only reads the descriptor and the registry; the earlier one always starts
-// on the default factory preset. Expects the session's format, registry key,
-// default position and FilterRecord (may be null) to be set.
-void chooseStartSettings(FilterSession& session, const os::ResourceModule& resources);
-
-// After a run that applied the filter (later variant): seals the record with
-// the pinned flag, writes "Last Used" and hands the record back to the host
-// as a new descriptor when it offers write procedures.
-void storeLastUsed(FilterSession& session);
+// A record entering the session: copied, then brought up to date by the
+// session's upgrade hook.
+void acceptRecord(PresetContext& session, const uint8_t* record);
+// The D-th factory preset from the end (the first when there are fewer),
+// copied into the session; a session without factory presets starts zeroed.
+void startOnDefaultFactoryPreset(PresetContext& session, const os::ResourceModule& resources);
+// "Last Used" of the plug-in key, when it is a valid record.
+bool readLastUsed(const PresetContext& session, RecordBuffer& record);
+// Write failures are not reported.
+void writeLastUsed(const PresetContext& session, const uint8_t* record);
 
 }  // namespace qm::fw

@@ -10,7 +10,7 @@
 #include "framework/settings/record.h"
 #include "host/image.h"
 #include "platform/os/registry.h"
-#include "tests/e2e/run_program.h"
+#include "tests/e2e/plugin_run.h"
 
 using namespace qm;
 namespace reg = qm::os::registry;
@@ -33,57 +33,34 @@ std::vector<uint8_t> record(int gain, int offset, int delay, bool pinned) {
     return r;
 }
 
-std::string settingsText(const std::vector<uint8_t>& r) {
-    std::string text;
-    for (int i = 0; i < 16; ++i) {
-        char key[5] = {'k', 'k', '0', static_cast<char>('0' + i), 0};
-        text += std::string(key) + " " + std::to_string(fw::recordInteger(r.data(), i)) + "\n";
-    }
-    return text;
-}
-
 std::string firstLines(const std::string& text, int n) {
     size_t end = 0;
     for (int i = 0; i < n; ++i) end = text.find('\n', end) + 1;
     return text.substr(0, end);
 }
 
-class FrameworkRun : public ::testing::Test {
+class FrameworkRun : public test::PluginRun {
 protected:
+    FrameworkRun() : PluginRun("Framework Test", kPlugins) {}
     void SetUp() override {
-        dir = test::makeTempFolder();
-        setenv("QUILLMERE_REGISTRY", (dir + "/registry").c_str(), 1);
-        env = {"QUILLMERE_REGISTRY=" + dir + "/registry"};
+        PluginRun::SetUp();
         host::Image img;
         img.width = 40;
         img.height = 70;
         img.pixels.assign(img.rowBytes() * 70, 200);
-        std::string error;
-        ASSERT_TRUE(host::saveImage(dir + "/in.png", img, error)) << error;
+        save("in.png", img);
+        ASSERT_FALSE(HasFailure());  // no run without its input
     }
-    test::ProgramResult apply(std::vector<std::string> extra) {
-        std::vector<std::string> args = {"apply", "Framework Test", "--plugins", kPlugins,
-                                         dir + "/in.png", "-o", dir + "/out.png"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return test::runQuillmere(args, env);
+    test::ProgramResult apply(const std::vector<std::string>& extra) {
+        return PluginRun::apply("in.png", "out.png", extra);
     }
     // The output's first sample (every sample is the same).
     int outputLevel() {
-        host::Image out;
-        std::string error;
-        EXPECT_TRUE(host::loadImage(dir + "/out.png", out, error)) << error;
+        const host::Image out = load("out.png");
         std::remove((dir + "/out.png").c_str());
         return out.pixels.empty() ? -1 : out.pixels[0];
     }
-    std::vector<uint8_t> lastUsed() {
-        std::vector<uint8_t> data(64);
-        uint32_t size = 64;
-        if (reg::queryValue(reg::Root::CurrentUser, kKey, "Last Used", nullptr, data.data(), &size)) return {};
-        data.resize(size);
-        return data;
-    }
-    std::string dir;
-    std::vector<std::string> env;
+    std::vector<uint8_t> lastUsed() { return PluginRun::lastUsed(kKey, 64); }
 };
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "host/image.h"
-#include "tests/e2e/run_program.h"
+#include "tests/e2e/plugin_run.h"
 
 using namespace qm;
 using qm::host::ColourSpace;
@@ -35,32 +35,10 @@ Image pattern(int32_t w, int32_t h, ColourSpace colour, bool alpha, int depth) {
     return img;
 }
 
-class HostTest : public ::testing::Test {
+class HostTest : public test::PluginRun {
 protected:
-    void SetUp() override {
-        dir = test::makeTempFolder();
-        env = {"QUILLMERE_REGISTRY=" + dir + "/registry"};
-    }
-    std::string path(const std::string& name) const { return dir + "/" + name; }
-    std::string save(const std::string& name, const Image& img) {
-        std::string error;
-        EXPECT_TRUE(host::saveImage(path(name), img, error)) << error;
-        return path(name);
-    }
-    Image load(const std::string& file) {
-        Image img;
-        std::string error;
-        EXPECT_TRUE(host::loadImage(file, img, error)) << error;
-        return img;
-    }
-    test::ProgramResult apply(std::vector<std::string> extra) {
-        std::vector<std::string> args = {"apply", "Protocol Test", "--plugins", kPlugins};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return test::runQuillmere(args, env);
-    }
-
-    std::string dir;
-    std::vector<std::string> env;
+    HostTest() : PluginRun("Protocol Test", kPlugins) {}
+    test::ProgramResult apply(const std::vector<std::string>& extra) { return applyArgs(extra); }
 };
 
 // out = max - in for colour planes; transparency kept.

@@ -1,73 +1,32 @@
 // The framework's final pass of an earlier-variant filter, as it runs after
-// the dialog, with a settings record of the test's choosing: a host record
-// over the test's buffers, a filter session and the render loop. Each
-// filter's harness adds its own session buffers.
+// the dialog, with a settings record of the test's choosing: the fake host's
+// session over the test's buffers. Each filter's harness adds its own
+// session state.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
-#include "framework/host/filter_session.h"
-#include "framework/host/preview_geometry.h"
+#include "framework/host/filter_description.h"
 #include "framework/host/render_loop.h"
 #include "framework/host/render_state.h"
-#include "framework/settings/record.h"
-#include "platform/pluginapi/pluginapi.h"
+#include "tests/support/fake_host.h"
 
 namespace qm::test {
 
-struct FinalPassRun {
+struct FinalPassRun : FakeHost {
     // padding: bytes after each row; 0 keeps every buffer exactly as large as
-    // the image, so a sanitizer sees any access outside it.
-    FinalPassRun(int w, int h, int planes = 3, bool withMask = false, int padding = 0)
-        : width(w), height(h), stride(w * planes + padding) {
-        in.assign(static_cast<size_t>(stride) * static_cast<size_t>(h), 0);
-        out.assign(in.size(), 0);
-        fr.imageSize = {static_cast<int16_t>(h), static_cast<int16_t>(w)};
-        fr.planes = static_cast<int16_t>(planes);
-        fr.imageMode = RGBMode;
-        fr.inData = in.data();
-        fr.outData = out.data();
-        fr.inRowBytes = fr.outRowBytes = stride;
-        if (withMask) {
-            mask.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 255);
-            fr.haveMask = true;
-            fr.maskData = mask.data();
-            fr.maskRowBytes = w;
-        }
-        const fw::FilterDescription& f = fw::filterDescription();
-        session.record = &fr;
-        session.filter = &f;
-        session.format = f.format;
-        session.planes = planes;
-        session.registryKey = f.registryKey;
-        const fw::PreviewGeometry g = fw::earlierPreviewGeometry(w, h);
-        session.previewScale = static_cast<float>(g.previewScale);
-        session.imageSizeFactor = g.imageSizeFactor;
-        state = std::make_unique<fw::RenderState>(session, f.passCount, f.format.length);
-        session.renderState = state.get();
-    }
-    FinalPassRun(const FinalPassRun&) = delete;
-    FinalPassRun& operator=(const FinalPassRun&) = delete;
-
-    int16_t renderSlots(const fw::ValueSlots& slots) {
-        fw::packFields(session.settings.data(), session.format, slots);
-        fw::sealRecord(session.settings.data(), session.format, false);
-        return fw::render(*state);
+    // the image, so a sanitizer sees any access outside it. The session opens
+    // at once (for any size: the start selector's size test is skipped).
+    FinalPassRun(int w, int h, int planes = 3, bool withMask = false, int padding = 0,
+                 const fw::FilterDescription& description = fw::filterDescription())
+        : FakeHost(description, {w, h, planes, false, withMask, padding}), width(w), height(h) {
+        opened = openSession(noResources()) == noErr;
+        state = session.renderState.get();
     }
 
-    size_t index(int x, int y, int c = 0) const {
-        return static_cast<size_t>(y) * static_cast<size_t>(stride) +
-               static_cast<size_t>(x) * static_cast<size_t>(fr.planes) + static_cast<size_t>(c);
-    }
-
-    int width, height, stride;
-    std::vector<uint8_t> in, out, mask;
-    FilterRecord fr{};
-    fw::FilterSession session;
-    std::unique_ptr<fw::RenderState> state;
+    int width, height;
+    bool opened = false;
+    fw::RenderState* state = nullptr;
 };
 
 }  // namespace qm::test

@@ -16,8 +16,12 @@
 namespace qm::fw {
 namespace {
 
-constexpr uint8_t kFields[] = {0, 8, 1, 8, 2, 8, 0xFF};
-constexpr SlotName kNames[] = {{0, "gain"}, {1, "offset"}, {2, "delay"}};
+constexpr Setting kSettings[] = {
+    slider(0, 8, 0, 255, 100, "gain"),
+    slider(1, 8, 0, 255, 128, "offset"),
+    slider(2, 8, 0, 255, 0, "delay"),
+};
+constexpr auto kFields = fieldBytesOf(kSettings);
 
 int prepare(RenderState& state) {
     const size_t pixels = static_cast<size_t>(state.region.width) * static_cast<size_t>(state.region.height);
@@ -31,14 +35,14 @@ void renderPass(RenderState& state) {
     if (state.pass == 0) {
         if (state.column == 0 && state.values[2] > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(state.values[2]));
-        const SourcePixel p = readSourcePixel(state, state.column, state.row);
+        const Pixel15 p = readSourcePixel(state, state.column, state.row);
         state.workBuffer[h * 3] = static_cast<int16_t>(p.r);
         state.workBuffer[h * 3 + 1] = static_cast<int16_t>(p.g);
         state.workBuffer[h * 3 + 2] = static_cast<int16_t>(p.b);
         return;
     }
     if (state.pass != 3) return;
-    const SourcePixel source = readSourcePixel(state, state.column, state.row);
+    const Pixel15 source = readSourcePixel(state, state.column, state.row);
     const int32_t gain = state.values[0], offset = state.values[1];
     const int32_t s = source.mask < 0 ? 255 : source.mask;
     int32_t out[3];
@@ -50,22 +54,12 @@ void renderPass(RenderState& state) {
     writeOutputPixel(state, state.column, state.row, out[0], out[1], out[2], source.a);
 }
 
-const FilterDescription kFilter = [] {
-    FilterDescription f{};
-    f.name = "Framework Test";
-    f.format = RecordFormat{77, 1, 64, fieldTableOf(kFields)};
-    f.registryKey = "Software\\Quillmere\\FrameworkTest";
-    f.defaultPosition = 2;
-    f.passCount = 4;
-    f.variant = FrameworkVariant::Later;
-    f.dialogPolicy = DialogPolicy::AfterParameters;
-    f.modeMessage = "Please use images in RGB 8/16 mode";
-    f.prepare = prepare;
-    f.renderPass = renderPass;
-    f.slotNames = kNames;
-    f.slotNameCount = 3;
-    return f;
-}();
+const FilterDescription kFilter{
+    .name = "Framework Test", .format = RecordFormat{77, 1, 64, fieldTableOf(kFields)},
+    .registryKey = "Software\\Quillmere\\FrameworkTest", .defaultPosition = 2, .passCount = 4,
+    .variant = laterVariant("Please use images in RGB 8/16 mode"), .prepare = prepare,
+    .renderPass = renderPass, .settings = kSettings
+};
 
 }  // namespace
 

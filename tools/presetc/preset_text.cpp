@@ -72,23 +72,12 @@ bool compilePresetText(std::string_view text, const fw::FilterDescription& filte
         return fail(error, 0, "the fields reach into the pinned flag");
 
     auto nameOf = [&](int slot) -> const char* {
-        if (!filter.settings.empty()) {
-            const fw::Setting* s = fw::findSetting(filter.settings, slot);
-            return s ? s->name : nullptr;
-        }
-        for (int i = 0; i < filter.slotNameCount; ++i)
-            if (filter.slotNames[i].slot == slot) return filter.slotNames[i].name;
-        return nullptr;
+        const fw::Setting* s = fw::findSetting(filter.settings, slot);
+        return s ? s->name : nullptr;
     };
     auto slotOf = [&](std::string_view name) -> std::optional<int> {
-        if (!filter.settings.empty()) {
-            const fw::Setting* s = fw::findSetting(filter.settings, name);
-            return s ? std::optional<int>(s->slot) : std::nullopt;
-        }
-        for (int i = 0; i < filter.slotNameCount; ++i)
-            if (filter.slotNames[i].name != nullptr && name == filter.slotNames[i].name)
-                return filter.slotNames[i].slot;
-        return std::nullopt;
+        const fw::Setting* s = fw::findSetting(filter.settings, name);
+        return s ? std::optional<int>(s->slot) : std::nullopt;
     };
 
     fw::ValueSlots slots{};

@@ -4,7 +4,7 @@
 //   # Keenwright HD, "Default"
 //   version 1            optional: the format version byte (default: the filter's)
 //   radius  13000        every setting the FieldTable keeps, once, by the name
-//   mode    2            the filter's slotNames give it
+//   mode    2            the filter's setting table gives it
 //
 // Values are decimal or 0x hexadecimal, optionally negative (a negative value
 // fits only a 32-bit field). '#' starts a comment.

@@ -2,17 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "framework/settings/record.h"
 #include "host/image.h"
-#include "platform/os/registry.h"
-#include "tests/e2e/run_program.h"
+#include "tests/e2e/plugin_run.h"
 
 using namespace qm;
-namespace reg = qm::os::registry;
 
 namespace {
 
@@ -35,38 +32,10 @@ std::vector<uint8_t> recordOf(int radius, int amount, int mask, int halo, bool p
     return r;
 }
 
-class KeenwrightRun : public ::testing::Test {
+class KeenwrightRun : public test::PluginRun {
 protected:
-    void SetUp() override {
-        dir = test::makeTempFolder();
-        setenv("QUILLMERE_REGISTRY", (dir + "/registry").c_str(), 1);
-        env = {"QUILLMERE_REGISTRY=" + dir + "/registry"};
-    }
-    void save(const std::string& name, const host::Image& img) {
-        std::string error;
-        ASSERT_TRUE(host::saveImage(dir + "/" + name, img, error)) << error;
-    }
-    host::Image load(const std::string& name) {
-        host::Image img;
-        std::string error;
-        EXPECT_TRUE(host::loadImage(dir + "/" + name, img, error)) << error;
-        return img;
-    }
-    test::ProgramResult apply(const std::string& in, const std::string& out,
-                              std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {"apply", "Keenwright", dir + "/" + in, "-o", dir + "/" + out};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return test::runQuillmere(args, env);
-    }
-    std::vector<uint8_t> lastUsed() {
-        std::vector<uint8_t> data(64);
-        uint32_t size = 64;
-        if (reg::queryValue(reg::Root::CurrentUser, kKey, "Last Used", nullptr, data.data(), &size)) return {};
-        data.resize(size);
-        return data;
-    }
-    std::string dir;
-    std::vector<std::string> env;
+    KeenwrightRun() : PluginRun("Keenwright") {}
+    std::vector<uint8_t> lastUsed() { return PluginRun::lastUsed(kKey, 64); }
 };
 
 // Diagonal stripes with a little texture: something to sharpen.
@@ -108,11 +77,7 @@ TEST_F(KeenwrightRun, AFirstRunAppliesTheDefaultPresetAndStoresIt) {
 
 TEST_F(KeenwrightRun, ScriptedAmountZeroGivesTheImageBack) {
     const std::vector<uint8_t> record = recordOf(75, 0, 2, 2, false);
-    std::string text;
-    for (int i = 0; i < 16; ++i)
-        text += std::string("kk0") + static_cast<char>('0' + i) + " " +
-                std::to_string(fw::recordInteger(record.data(), i)) + "\n";
-    test::writeFile(dir + "/zero.txt", text);
+    test::writeFile(dir + "/zero.txt", settingsText(record));
 
     save("in.png", striped(40, 30, 8));
     auto r = apply("in.png", "out.png", {"--settings", dir + "/zero.txt"});

@@ -17,6 +17,8 @@
 #include "framework/host/render_state.h"
 #include "framework/settings/record.h"
 #include "tests/filters/quiet_dialog.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/setting_table_checks.h"
 
 using namespace qm;
 using namespace qm::keenwright;
@@ -99,37 +101,15 @@ struct Result {
 // The final pass of one filter session over the image.
 Result renderFinal(const Image& in, const Values& values, const std::vector<uint8_t>* selection = nullptr,
                    double previewScale = 1.0) {
-    fw::LibraryState& lib = fw::libraryState();
-    lib.sixteenBitMode = in.sixteenBit;
-    lib.previewScale = previewScale;
-
-    Result result{Image(in.width, in.height, in.planes, in.sixteenBit), {}};
-    FilterRecord fr{};
-    fr.imageSize = {in.height, in.width};
-    fr.planes = static_cast<int16_t>(in.planes);
-    fr.inData = const_cast<uint8_t*>(in.data.data());
-    fr.outData = result.output.data.data();
-    fr.inRowBytes = fr.outRowBytes = static_cast<int32_t>(in.rowBytes());
-    if (selection) {
-        fr.haveMask = true;
-        fr.maskData = const_cast<uint8_t*>(selection->data());
-        fr.maskRowBytes = in.width;
-    }
-
-    fw::FilterSession session;
-    session.record = &fr;
-    session.filter = &filter();
-    session.format = filter().format;
-    session.planes = in.planes;
-    fw::packFields(session.settings.data(), session.format, values.slots());
-    fw::sealRecord(session.settings.data(), session.format, false);
-
-    auto state = std::make_unique<fw::RenderState>(session, filter().passCount, 64);
-    EXPECT_TRUE(state->allocateWorkingBuffers(static_cast<size_t>(in.width) * static_cast<size_t>(in.height)));
-    session.renderState = state.get();
-    EXPECT_TRUE(filter().beginSession(session));
-    EXPECT_EQ(fw::render(*state), noErr);
-    result.mask = state->maskBuffer;
+    test::FakeHost host(filter(), {in.width, in.height, in.planes, in.sixteenBit, selection != nullptr});
+    std::copy(in.data.begin(), in.data.end(), host.in.begin());
+    if (selection) std::copy(selection->begin(), selection->end(), host.mask.begin());
+    EXPECT_EQ(host.open(), noErr);
+    fw::libraryState().previewScale = previewScale;
+    EXPECT_TRUE(host.state().allocateWorkingBuffers(static_cast<size_t>(in.width) * static_cast<size_t>(in.height)));
+    EXPECT_EQ(host.renderSlots(values.slots()), noErr);
+    Result result{Image(in.width, in.height, in.planes, in.sixteenBit), host.state().maskBuffer};
+    result.output.data = host.out;
     return result;
 }
 
@@ -144,8 +124,8 @@ TEST(KeenwrightFilter, DescribesItself) {
     EXPECT_STREQ(f.registryKey, "Software\\Quillmere\\Keenwright");
     EXPECT_EQ(f.defaultPosition, 2);
     EXPECT_EQ(f.passCount, 4);
-    EXPECT_EQ(f.variant, fw::FrameworkVariant::Later);
-    EXPECT_STREQ(f.modeMessage, "Please use images in RGB 8 Bits/Channel mode");
+    EXPECT_TRUE(f.variant.keepsSettings);
+    EXPECT_STREQ(f.variant.modeMessage, "Please use images in RGB 8 Bits/Channel mode");
     EXPECT_EQ(f.upgradeRecord, &upgradeVersion1Record);
 
     // The fields sit from bit 48 in the order Radius 8, Preview 2, Amount 8,
@@ -234,10 +214,10 @@ TEST(KeenwrightFilter, SmoothingIsRecomputedWhenItsInputsOrTheViewChange) {
     }
 
     // Every filter session starts dirty: its working buffers are new.
-    libraryKernel().clearDirty();
     fw::FilterSession session;
-    ASSERT_TRUE(filter().beginSession(session));
-    EXPECT_TRUE(libraryKernel().dirty());
+    session.data = filter().beginSession(session);
+    ASSERT_TRUE(session.data);
+    EXPECT_TRUE(sharpenSessionOf(session).kernel.dirty());
 }
 
 TEST(KeenwrightFilter, UniformImagesRenderUnchangedAtEveryBorder) {
@@ -383,6 +363,16 @@ TEST(KeenwrightFilter, RecordValuesBeyondTheControlsAreLimited) {
     EXPECT_EQ(s.balance, 150);
 }
 
+TEST(KeenwrightFilter, SettingTableRoundTripsAndLimitsADamagedRecord) {
+    test::expectTableRoundTrips(filter());
+    test::expectDamagedRecordLimited(filter());
+    // Its sliders start at 0 (style 0x04), Preview on.
+    fw::ValueSlots initial{};
+    fw::initialSlots(kSettings, initial);
+    Values expected{0, 2, 0, 0, 0, 0, 0};
+    EXPECT_EQ(initial, expected.slots());
+}
+
 TEST(KeenwrightFilter, VersionOneRecordsGetMaskAndHaloOn) {
     const fw::RecordFormat& format = filter().format;
     for (int bits : {0, 1, 15}) {
@@ -438,10 +428,9 @@ public:
 using Dialog = qm::test::QuietDialog<Controls>;
 
 struct PreviewFixture {
-    PreviewFixture() {
-        session.filter = &filter();
-        session.format = filter().format;
-        session.planes = 3;
+    PreviewFixture() : host(filter(), {50, 40}) {
+        std::copy(img.data.begin(), img.data.end(), host.in.begin());
+        EXPECT_EQ(host.open(), noErr);
         preview.allocate(600, 600, 3, false);
         preview.renderedWidth = 50;
         preview.renderedHeight = 40;
@@ -449,18 +438,8 @@ struct PreviewFixture {
         for (int y = 0; y < 40; ++y)
             std::copy_n(img.data.begin() + static_cast<std::ptrdiff_t>(img.rowBytes()) * y, img.rowBytes(),
                         preview.copy.begin() + 600 * 3 * y);
-        fr.imageSize = {40, 50};
-        fr.planes = 3;
-        fr.inData = const_cast<uint8_t*>(img.data.data());
-        fr.inRowBytes = static_cast<int32_t>(img.rowBytes());
-        session.record = &fr;
-        session.preview = &preview;
-        session.dialog = &dialog;
-        state = std::make_unique<fw::RenderState>(session, 4, 64);
-        EXPECT_TRUE(state->allocateWorkingBuffers(900 * 600));
-        session.renderState = state.get();
+        state = &host.state();
         set(Values{});
-        EXPECT_TRUE(filter().beginSession(session));
     }
     void set(const Values& v) {
         const fw::ValueSlots s = v.slots();
@@ -482,11 +461,12 @@ struct PreviewFixture {
         return out;
     }
     const Image img = textured(50, 40, 3, false);  // the image, at scale 1 also the copy
-    FilterRecord fr{};
-    fw::FilterSession session;
+    test::FakeHost host;
+    fw::FilterSession& session = host.session;
     fw::PreviewBuffers preview;
     Dialog dialog;
-    std::unique_ptr<fw::RenderState> state;
+    const fw::DialogScope open{session, &preview, &dialog};
+    fw::RenderState* state = nullptr;
 };
 
 }  // namespace
@@ -498,12 +478,12 @@ TEST(KeenwrightPreview, PreviewOffShowsTheImageAndKeepsTheSmoothingDue) {
     f.set(off);
     ASSERT_EQ(fw::render(*f.state), noErr);
     EXPECT_EQ(f.shown(), f.copied());
-    EXPECT_TRUE(libraryKernel().dirty());
+    EXPECT_TRUE(sharpenSessionOf(f.session).kernel.dirty());
 
     f.set(Values{});
     ASSERT_EQ(fw::render(*f.state), noErr);
     EXPECT_NE(f.shown(), f.copied());
-    EXPECT_FALSE(libraryKernel().dirty());
+    EXPECT_FALSE(sharpenSessionOf(f.session).kernel.dirty());
 }
 
 TEST(KeenwrightPreview, ChangingOnlyTheAmountReusesTheSmoothing) {

@@ -1,11 +1,10 @@
 // The built KeenwrightHD plug-in run by quillmere as a user runs it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "framework/settings/record.h"
 #include "host/image.h"
 #include "platform/os/registry.h"
-#include "tests/e2e/run_program.h"
+#include "tests/e2e/plugin_run.h"
 #include "tests/filters/keenwrighthd/hd_test_support.h"
 
 using namespace qm;
@@ -14,15 +13,6 @@ namespace reg = qm::os::registry;
 namespace {
 
 const char* kKey = "Software\\Quillmere\\KeenwrightHD";
-
-std::string settingsText(const std::vector<uint8_t>& r) {
-    std::string text;
-    for (int i = 0; i < 16; ++i) {
-        char key[5] = {'k', 'k', '0', static_cast<char>('0' + i), 0};
-        text += std::string(key) + " " + std::to_string(fw::recordInteger(r.data(), i)) + "\n";
-    }
-    return text;
-}
 
 host::Image picture(int w, int h, host::ColourSpace colour, int depth, bool alpha) {
     host::Image img;
@@ -41,38 +31,14 @@ host::Image picture(int w, int h, host::ColourSpace colour, int depth, bool alph
     return img;
 }
 
-class HdRun : public ::testing::Test {
+class HdRun : public test::PluginRun {
 protected:
-    void SetUp() override {
-        dir = test::makeTempFolder();
-        setenv("QUILLMERE_REGISTRY", (dir + "/registry").c_str(), 1);
-        env = {"QUILLMERE_REGISTRY=" + dir + "/registry"};
+    HdRun() : PluginRun("Keenwright HD") {}
+    test::ProgramResult apply(const std::string& input, const std::vector<std::string>& extra = {}) {
+        return PluginRun::apply(input, "out.png", extra);
     }
-    std::string save(const std::string& name, const host::Image& img) {
-        std::string error;
-        EXPECT_TRUE(host::saveImage(dir + "/" + name, img, error)) << error;
-        return dir + "/" + name;
-    }
-    test::ProgramResult apply(const std::string& input, std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {"apply", "Keenwright HD", input, "-o", dir + "/out.png"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return test::runQuillmere(args, env);
-    }
-    host::Image output() {
-        host::Image out;
-        std::string error;
-        EXPECT_TRUE(host::loadImage(dir + "/out.png", out, error)) << error;
-        return out;
-    }
-    std::vector<uint8_t> lastUsed() {
-        std::vector<uint8_t> data(64);
-        uint32_t size = 64;
-        if (reg::queryValue(reg::Root::CurrentUser, kKey, "Last Used", nullptr, data.data(), &size)) return {};
-        data.resize(size);
-        return data;
-    }
-    std::string dir;
-    std::vector<std::string> env;
+    host::Image output() { return load("out.png"); }
+    std::vector<uint8_t> lastUsed() { return PluginRun::lastUsed(kKey, 64); }
 };
 
 }  // namespace

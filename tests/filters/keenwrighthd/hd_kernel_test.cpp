@@ -50,7 +50,7 @@ TEST(HdPreparation, ReachFollowsTheView) {
         {zoomView(50), 1600.0 / 900, 444},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(reachFor(viewFactor(c.view, c.previewScale)), c.q0)
+        EXPECT_EQ(reachFor(fw::viewFactor(c.view, c.previewScale)), c.q0)
             << static_cast<int>(c.view.kind) << " " << c.view.zoom << " " << c.previewScale;
 }
 
@@ -179,7 +179,7 @@ TEST(HdPreparation, DirtyRules) {
     for (const Case& c : cases) {
         k.prepare(base, 500, 40, 30, {});
         k.clearDirty();
-        if (c.newSession) k.startSession();
+        if (c.newSession) k = HdKernel();  // a new session has a kernel of its own
         k.prepare(settingsOf(c.controls), c.q0, c.w, c.h, c.view);
         EXPECT_EQ(k.dirty(), c.dirty) << c.what;
     }

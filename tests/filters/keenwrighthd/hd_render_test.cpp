@@ -114,7 +114,7 @@ TEST(HdRender, TinyAndNarrowImagesRenderInsideTheirRegion) {
             for (const char* preset : {"default.txt", "x-noise_reduction.txt"}) {
                 FinalSession s(in, presetRecord(preset));
                 EXPECT_EQ(s.render(), 0) << size.w << "x" << size.h;
-                EXPECT_GE(hdKernel().q(), 500);
+                EXPECT_GE(s.kernel().q(), 500);
             }
         }
 }
@@ -143,7 +143,7 @@ TEST(HdRender, SmoothingIsCachedWithinASessionUntilItsInputsChange) {
     const HostImage in = patternImage(36, 28, 3, false);
     FinalSession s(in, presetRecord("default.txt"));
     ASSERT_EQ(s.render(), 0);
-    EXPECT_FALSE(hdKernel().dirty());
+    EXPECT_FALSE(s.kernel().dirty());
     const HostImage first = s.output();
     const std::vector<int16_t> smoothing = s.state().smoothBuffer;
 
@@ -165,7 +165,7 @@ TEST(HdRender, SmoothingIsCachedWithinASessionUntilItsInputsChange) {
 
     // A new session on the same image starts afresh and gives the first result.
     FinalSession again(in, presetRecord("default.txt"));
-    EXPECT_TRUE(hdKernel().dirty());
+    EXPECT_TRUE(again.kernel().dirty());
     ASSERT_EQ(again.render(), 0);
     EXPECT_EQ(again.output().bytes, first.bytes);
 }
@@ -195,6 +195,6 @@ TEST(HdRender, PreviewOffShowsTheUnfilteredImageAndKeepsTheCacheDirty) {
         for (st.row = 0; st.row < 16; ++st.row)
             for (st.column = 0; st.column < 24; ++st.column) hd().renderPass(st);
     for (size_t i = 0; i < in.bytes.size(); ++i) ASSERT_EQ(preview.display[i], in.bytes[i]) << i;
-    EXPECT_TRUE(hdKernel().dirty());
+    EXPECT_TRUE(s.kernel().dirty());
     s.session().preview = nullptr;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tests/filters/keenwrighthd/hd_test_support.h"
+#include "tests/support/setting_table_checks.h"
 
 using namespace qm;
 using namespace qm::khd;
@@ -20,8 +21,8 @@ TEST(HdSettings, DescriptionCarriesThePluginConstants) {
     EXPECT_EQ(f.format.length, 64);
     EXPECT_EQ(f.defaultPosition, 6);
     EXPECT_EQ(f.passCount, 4);
-    EXPECT_EQ(f.variant, fw::FrameworkVariant::Later);
-    EXPECT_STREQ(f.modeMessage, "Please use images in RGB 8/16 mode");
+    EXPECT_TRUE(f.variant.keepsSettings);
+    EXPECT_STREQ(f.variant.modeMessage, "Please use images in RGB 8/16 mode");
     std::vector<std::pair<int, int>> fields;
     f.format.fields.forEach([&](int slot, int width) { fields.push_back({slot, width}); });
     const std::vector<std::pair<int, int>> expected = {{0, 18}, {1, 2}, {7, 18}, {8, 8}, {9, 4}, {10, 8}};
@@ -84,6 +85,19 @@ TEST(HdSettings, EveryFactoryPresetIsValidAndHoldsItsDocumentedValues) {
         // The presets keep l <= h, away from the cost formula's pole.
         EXPECT_LE(s.radiusLow, s.radiusHigh);
     }
+}
+
+TEST(HdSettings, SettingTableRoundTripsAndLimitsADamagedRecord) {
+    qm::test::expectTableRoundTrips(hd());
+    qm::test::expectDamagedRecordLimited(hd());
+    // Two thumbs start at the track's end and 0, Contrast at its quarter,
+    // Edge Softness in the middle.
+    fw::ValueSlots initial{};
+    fw::initialSlots(kSettings, initial);
+    EXPECT_EQ(initial[kSlotRadius], 200);
+    EXPECT_EQ(initial[kSlotBrightness], 200);
+    EXPECT_EQ(initial[kSlotContrast], 50);
+    EXPECT_EQ(initial[kSlotSoftness], 50);
 }
 
 TEST(HdSettings, ValuesBeyondTheControlsAreLimitedAsTheControlsLimitThem) {

@@ -21,6 +21,7 @@
 #include "framework/host/render_loop.h"
 #include "framework/host/render_state.h"
 #include "framework/settings/record.h"
+#include "tests/support/fake_host.h"
 #include "tools/presetc/preset_text.h"
 
 namespace qm::khd::test {
@@ -107,62 +108,41 @@ inline HostImage patternImage(int w, int h, int planes, bool sixteenBit) {
     return img;
 }
 
-// One filter session of the framework over an image: the session, the
-// render state and the host record, as the continue selector sets them up.
+// One filter session of the framework over an image, opened as the continue
+// selector opens it, with working buffers of exactly the image's size.
 class FinalSession {
 public:
     FinalSession(const HostImage& image, const std::vector<uint8_t>& record,
                  const std::vector<uint8_t>* mask = nullptr)
-        : in_(image), out_(image) {
-        std::fill(out_.bytes.begin(), out_.bytes.end(), 0);
-        fw::LibraryState& lib = fw::libraryState();
-        lib.sixteenBitMode = image.sixteenBit;
-        lib.previewScale = fw::laterPreviewGeometry(image.width, image.height).previewScale;
-        lib.imageWidth = image.width;
-        lib.imageHeight = image.height;
-
-        fr_.imageSize = {image.height, image.width};
-        fr_.planes = static_cast<int16_t>(image.planes);
-        fr_.imageMode = image.sixteenBit ? RGB48Mode : RGBMode;
-        fr_.inData = in_.bytes.data();
-        fr_.outData = out_.bytes.data();
-        fr_.inRowBytes = fr_.outRowBytes = image.rowBytes();
-        if (mask) {
-            mask_ = *mask;
-            fr_.haveMask = true;
-            fr_.maskData = mask_.data();
-            fr_.maskRowBytes = image.width;
-        }
-        session_.record = &fr_;
-        session_.filter = &hd();
-        session_.format = hd().format;
-        session_.planes = image.planes;
-        session_.registryKey = hd().registryKey;
-        session_.defaultPosition = hd().defaultPosition;
+        : host_(hd(), {image.width, image.height, image.planes, image.sixteenBit, mask != nullptr}),
+          in_(image),
+          out_(image) {
+        std::copy(image.bytes.begin(), image.bytes.end(), host_.in.begin());
+        if (mask) std::copy(mask->begin(), mask->end(), host_.mask.begin());
+        EXPECT_EQ(host_.open(), 0);
+        EXPECT_TRUE(state().allocateWorkingBuffers(static_cast<size_t>(image.width) *
+                                                   static_cast<size_t>(image.height)));
         setRecord(record);
-        EXPECT_TRUE(hd().beginSession(session_));
-        state_ = std::make_unique<fw::RenderState>(session_, hd().passCount, hd().format.length);
-        EXPECT_TRUE(state_->allocateWorkingBuffers(static_cast<size_t>(image.width) *
-                                                    static_cast<size_t>(image.height)));
-        session_.renderState = state_.get();
     }
 
     void setRecord(const std::vector<uint8_t>& record) {
-        std::copy(record.begin(), record.end(), session_.settings.begin());
+        std::copy(record.begin(), record.end(), host_.session.settings.begin());
     }
-    int16_t render() { return fw::render(*state_); }
+    int16_t render() {
+        const int16_t result = host_.render();
+        out_.bytes = host_.out;
+        return result;
+    }
 
-    fw::RenderState& state() { return *state_; }
-    fw::FilterSession& session() { return session_; }
+    fw::RenderState& state() { return host_.state(); }
+    fw::FilterSession& session() { return host_.session; }
+    HdKernel& kernel() { return hdSessionOf(host_.session).kernel; }
     const HostImage& output() const { return out_; }
     const HostImage& input() const { return in_; }
 
 private:
+    qm::test::FakeHost host_;
     HostImage in_, out_;
-    std::vector<uint8_t> mask_;
-    FilterRecord fr_{};
-    fw::FilterSession session_;
-    std::unique_ptr<fw::RenderState> state_;
 };
 
 inline HostImage renderOnce(const HostImage& image, const std::vector<uint8_t>& record,

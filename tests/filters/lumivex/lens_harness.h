@@ -16,9 +16,14 @@ namespace qm::lumivex::test {
 struct LensRun : qm::test::FinalPassRun {
     LensRun(int w, int h, int planes = 3, bool withMask = false, int padding = 0)
         : FinalPassRun(w, h, planes, withMask, padding) {
-        ok = beginLensSession(session);
+        ok = opened && session.data != nullptr;
     }
-    ~LensRun() { endLensSession(session); }
+    // The state of a new filter session (the old one freed first).
+    bool renew() {
+        session.data.reset();
+        session.data = beginLensSession(session);
+        return session.data != nullptr;
+    }
 
     int16_t render(const LensSettings& s) {
         fw::ValueSlots slots{};

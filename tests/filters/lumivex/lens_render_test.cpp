@@ -158,8 +158,7 @@ TEST(LumivexRender, EverySessionBuildsItsHeightMapFirst) {
     fillTexture(run);
     ASSERT_EQ(run.render(sideways()), noErr);
     const std::vector<uint8_t> first = run.out;
-    endLensSession(run.session);
-    ASSERT_TRUE(beginLensSession(run.session));
+    ASSERT_TRUE(run.renew());
     EXPECT_EQ(run.lens().lastFingerprint, -1.0);
     ASSERT_EQ(run.render(sideways()), noErr);
     EXPECT_EQ(run.out, first);

@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "host/image.h"
-#include "tests/e2e/run_program.h"
+#include "tests/e2e/plugin_run.h"
 
 using namespace qm;
 
-TEST(LumivexEndToEnd, ListedAndEveryRunAsksForItsDialog) {
-    const std::string dir = test::makeTempFolder();
-    const std::vector<std::string> env = {"QUILLMERE_REGISTRY=" + dir + "/registry"};
+namespace {
+
+class LumivexEndToEnd : public test::PluginRun {
+protected:
+    LumivexEndToEnd() : PluginRun("Lumivex", QM_PLUGIN_DIR) {}
+};
+
+}  // namespace
+
+TEST_F(LumivexEndToEnd, ListedAndEveryRunAsksForItsDialog) {
     auto listed = test::runQuillmere({"list", "--plugins", QM_PLUGIN_DIR}, env);
     EXPECT_EQ(listed.status, 0) << listed.err;
     const size_t at = listed.out.find("Lumivex\n");
@@ -24,10 +31,7 @@ TEST(LumivexEndToEnd, ListedAndEveryRunAsksForItsDialog) {
     std::string error;
     ASSERT_TRUE(host::saveImage(dir + "/in.png", img, error)) << error;
     for (const std::vector<std::string>& extra : {std::vector<std::string>{}, {"--dialog"}}) {
-        std::vector<std::string> args = {"apply", "Lumivex", "--plugins", QM_PLUGIN_DIR,
-                                         dir + "/in.png", "-o", dir + "/out.png"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        auto r = test::runQuillmere(args, env);
+        auto r = apply("in.png", "out.png", extra);
         EXPECT_EQ(r.status, 130) << r.err;
         EXPECT_NE(r.err.find(": E\n"), std::string::npos) << r.err;
         EXPECT_EQ(test::readFile(dir + "/out.png"), "");

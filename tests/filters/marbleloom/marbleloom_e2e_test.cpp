@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "host/image.h"
-#include "tests/e2e/run_program.h"
+#include "tests/e2e/plugin_run.h"
 
 using namespace qm;
 namespace fs = std::filesystem;
@@ -23,15 +23,22 @@ std::string savePng(const std::string& path, int w, int h) {
     return error;
 }
 
+class MarbleloomEndToEnd : public test::PluginRun {
+protected:
+    MarbleloomEndToEnd() : PluginRun("Marbleloom 3D", QM_PLUGIN_DIR) {}
+    void SetUp() override {
+        PluginRun::SetUp();
+        // Not the user's shared pattern folder.
+        env.push_back("QUILLMERE_SHARED_DATA=" + dir + "/shared");
+    }
+};
+
 }  // namespace
 
-TEST(MarbleloomEndToEnd, WritesItsDatabasesAndAsksForItsDialog) {
-    const std::string dir = test::makeTempFolder();
+TEST_F(MarbleloomEndToEnd, WritesItsDatabasesAndAsksForItsDialog) {
     const std::string plugins = dir + "/plugins";
     fs::create_directory(plugins);
     fs::copy_file(QM_PLUGIN_DIR "/Marbleloom3d.8bf", plugins + "/Marbleloom3d.8bf");
-    const std::vector<std::string> env = {"QUILLMERE_REGISTRY=" + dir + "/registry",
-                                          "QUILLMERE_SHARED_DATA=" + dir + "/shared"};
     auto listed = test::runQuillmere({"list", "--plugins", plugins}, env);
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_NE(listed.out.find("Marbleloom 3D\n"), std::string::npos) << listed.out;
@@ -50,13 +57,9 @@ TEST(MarbleloomEndToEnd, WritesItsDatabasesAndAsksForItsDialog) {
     }
 }
 
-TEST(MarbleloomEndToEnd, RefusesImagesBelow25Pixels) {
-    const std::string dir = test::makeTempFolder();
-    const std::vector<std::string> env = {"QUILLMERE_REGISTRY=" + dir + "/registry",
-                                          "QUILLMERE_SHARED_DATA=" + dir + "/shared"};
+TEST_F(MarbleloomEndToEnd, RefusesImagesBelow25Pixels) {
     ASSERT_EQ(savePng(dir + "/small.png", 24, 1000), "");
-    auto r = test::runQuillmere(
-        {"apply", "Marbleloom 3D", "--plugins", QM_PLUGIN_DIR, dir + "/small.png", "-o", dir + "/out.png"}, env);
+    auto r = apply("small.png", "out.png");
     EXPECT_EQ(r.status, 130) << r.err;
     EXPECT_NE(r.err.find("Sorry,: Image size is too small"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir + "/out.png"));

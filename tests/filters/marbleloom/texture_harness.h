@@ -65,12 +65,26 @@ inline fw::ValueSlots defaultSlots() {
     return slots;
 }
 
-struct TextureRun : qm::test::FinalPassRun {
-    TextureRun(int w, int h, int planes = 3, bool withMask = false) : FinalPassRun(w, h, planes, withMask) {}
-    ~TextureRun() { closeTextureSession(session); }
+// The filter without its own session state: the harness opens that on the
+// test's pattern folders.
+inline const fw::FilterDescription& filterWithoutSessionState() {
+    static const fw::FilterDescription filter = [] {
+        fw::FilterDescription f = fw::filterDescription();
+        f.beginSession = nullptr;
+        return f;
+    }();
+    return filter;
+}
 
-    // Opens the session (after the test has filled the input).
-    bool open() { return openTextureSession(session, os::ResourceModule(&noResources), factory.folders()); }
+struct TextureRun : qm::test::FinalPassRun {
+    TextureRun(int w, int h, int planes = 3, bool withMask = false)
+        : FinalPassRun(w, h, planes, withMask, 0, filterWithoutSessionState()) {}
+
+    // Opens the texture session (after the test has filled the input).
+    bool open() {
+        session.data = openTextureSession(session, qm::test::noResources(), factory.folders());
+        return session.data != nullptr;
+    }
     TextureSession& texture() { return *textureSessionOf(session); }
 
     void fill(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {
@@ -87,7 +101,6 @@ struct TextureRun : qm::test::FinalPassRun {
     const uint8_t* outAt(int x, int y) const { return &out[index(x, y)]; }
 
     FactoryFolders factory;
-    QmResourceTable noResources{QM_RESOURCE_TABLE_MAGIC, 0, nullptr};
 };
 
 }  // namespace qm::marbleloom::test

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/image.h"
-#include "tests/e2e/run_program.h"
+#include "tests/e2e/plugin_run.h"
 
 using namespace qm;
 
@@ -11,27 +11,9 @@ namespace {
 const std::string kPlugins = std::string(QM_BINARY_DIR) + "/plugins";
 const std::string kPhoto = std::string(QM_SOURCE_DIR) + "/samples/seeding.jpg";
 
-class PlaitworkRun : public ::testing::Test {
+class PlaitworkRun : public test::PluginRun {
 protected:
-    void SetUp() override {
-        dir = test::makeTempFolder();
-        env = {"QUILLMERE_REGISTRY=" + dir + "/registry"};
-    }
-    test::ProgramResult apply(const std::string& input, const std::string& output) {
-        return test::runQuillmere({"apply", "Plaitwork 2000", "--plugins", kPlugins, input, "-o", output}, env);
-    }
-    host::Image load(const std::string& path) {
-        host::Image image;
-        std::string error;
-        EXPECT_TRUE(host::loadImage(path, image, error)) << error;
-        return image;
-    }
-    void save(const std::string& path, const host::Image& image) {
-        std::string error;
-        ASSERT_TRUE(host::saveImage(path, image, error)) << error;
-    }
-    std::string dir;
-    std::vector<std::string> env;
+    PlaitworkRun() : PluginRun("Plaitwork 2000", kPlugins) {}
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "framework/host/preview_geometry.h"
 #include "framework/host/render_loop.h"
 #include "framework/host/render_state.h"
+#include "tests/filters/final_pass_run.h"
 #include "tools/presetc/preset_text.h"
 #include "tools/respack/manifest.h"
 
@@ -122,52 +123,21 @@ Picture testPicture(int width, int height, int planes) {
 
 int16_t renderFinal(const Picture& in, const fw::ValueSlots& slots, Picture& out,
                     const RenderOptions& options) {
-    const fw::FilterDescription& filter = fw::filterDescription();
-    const int32_t pad = options.exactBuffers ? 0 : 16;
-    const int32_t stride = in.width * in.planes + pad;
-    // Separate allocations of exactly the image's size.
-    std::vector<uint8_t> source(static_cast<size_t>(stride) * static_cast<size_t>(in.height));
+    // Buffers of exactly the image's size unless padding is asked for.
+    qm::test::FinalPassRun run(in.width, in.height, in.planes, options.mask != nullptr,
+                               options.exactBuffers ? 0 : 16);
+    if (!run.opened) return memFullErr;
     for (int y = 0; y < in.height; ++y)
-        std::copy_n(in.at(0, y), static_cast<size_t>(in.width * in.planes),
-                    source.data() + static_cast<size_t>(y) * static_cast<size_t>(stride));
-    std::vector<uint8_t> destination(source.size(), 0);
-
-    FilterRecord fr{};
-    fr.imageSize = {static_cast<int16_t>(in.height), static_cast<int16_t>(in.width)};
-    fr.planes = static_cast<int16_t>(in.planes);
-    fr.inData = source.data();
-    fr.outData = destination.data();
-    fr.inRowBytes = fr.outRowBytes = stride;
-    fr.haveMask = options.mask != nullptr;
-    fr.maskData = options.mask ? const_cast<uint8_t*>(options.mask->data()) : nullptr;
-    fr.maskRowBytes = in.width;
-    std::copy_n(options.foreground, 3, fr.foregroundColor);
-    std::copy_n(options.background, 3, fr.backColor);
-
-    fw::FilterSession session;
-    session.record = &fr;
-    session.filter = &filter;
-    session.format = filter.format;
-    session.planes = in.planes;
-    session.previewScale =
-        static_cast<float>(fw::earlierPreviewGeometry(in.width, in.height).previewScale);
-    fw::packFields(session.settings.data(), filter.format, slots);
-
-    if (!filter.beginSession(session)) return memFullErr;
-    int16_t result;
-    {
-        fw::RenderState state(session, filter.passCount, filter.format.length);
-        session.renderState = &state;
-        result = fw::render(state);
-        session.renderState = nullptr;
-    }
-    filter.endSession(session);
+        std::copy_n(in.at(0, y), static_cast<size_t>(in.width * in.planes), &run.in[run.index(0, y)]);
+    if (options.mask) std::copy(options.mask->begin(), options.mask->end(), run.mask.begin());
+    std::copy_n(options.foreground, 3, run.fr.foregroundColor);
+    std::copy_n(options.background, 3, run.fr.backColor);
+    const int16_t result = run.renderSlots(slots);
 
     out = Picture{in.width, in.height, in.planes, {}};
     out.pixels.resize(bytesOf(out));
     for (int y = 0; y < in.height; ++y)
-        std::copy_n(destination.data() + static_cast<size_t>(y) * static_cast<size_t>(stride),
-                    static_cast<size_t>(in.width * in.planes), out.at(0, y));
+        std::copy_n(&run.out[run.index(0, y)], static_cast<size_t>(in.width * in.planes), out.at(0, y));
     return result;
 }
 

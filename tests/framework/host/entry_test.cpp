@@ -73,20 +73,18 @@ FilterDescription laterFilter() {
     f.registryKey = "Software\\Quillmere\\EntryTest";
     f.defaultPosition = 2;
     f.passCount = 4;
-    f.variant = FrameworkVariant::Later;
-    f.dialogPolicy = DialogPolicy::AfterParameters;
-    f.modeMessage = "Please use images in RGB 8/16 mode";
+    f.variant = laterVariant("Please use images in RGB 8/16 mode");
     f.prepare = prepareCopy;
     f.renderPass = copyPixel;
     return f;
 }
 
-FilterDescription earlierFilter(int minimumSide, DialogPolicy policy) {
+enum class Dialog { AfterParameters, EveryRun };
+
+FilterDescription earlierFilter(int minimumSide, Dialog dialog) {
     FilterDescription f = laterFilter();
     f.passCount = 5;
-    f.variant = FrameworkVariant::Earlier;
-    f.dialogPolicy = policy;
-    f.minimumSide = minimumSide;
+    f.variant = earlierVariant(minimumSide, dialog == Dialog::EveryRun);
     return f;
 }
 
@@ -191,7 +189,7 @@ TEST_F(EntryTest, StartChecksPlanesModesAndAsksForTheWholeImage) {
         {"earlier: two planes", true, 30, 30, 2, RGBMode, 1, -1, 0, ""},
     };
     for (const Case& c : cases) {
-        FilterDescription f = c.earlierVariant ? earlierFilter(25, DialogPolicy::AfterParameters) : laterFilter();
+        FilterDescription f = c.earlierVariant ? earlierFilter(25, Dialog::AfterParameters) : laterFilter();
         FakeHost host(c.w, c.h, c.planes, c.mode, c.filterCase);
         host.fr.haveMask = true;
         testing::internal::CaptureStderr();
@@ -255,7 +253,7 @@ TEST_F(EntryTest, FinalPassProgressOfTheLaterVariant) {
 
 TEST_F(EntryTest, FinalPassProgressOfTheEarlierVariantIsOneSweep) {
     FakeHost host(1, 1000);
-    ASSERT_EQ(host.run(earlierFilter(0, DialogPolicy::AfterParameters)), noErr);
+    ASSERT_EQ(host.run(earlierFilter(0, Dialog::AfterParameters)), noErr);
     ASSERT_EQ(calls.progress.size(), 5u * 31);
     EXPECT_EQ(calls.progress[0].first, 6);
     EXPECT_EQ(calls.progress[1].first, 12);
@@ -303,9 +301,9 @@ TEST_F(EntryTest, ADialogThatCannotBeCreatedCancels) {
     } cases[] = {
         {laterFilter(), true, userCanceledErr},
         {laterFilter(), false, noErr},
-        {earlierFilter(0, DialogPolicy::EveryRun), false, userCanceledErr},
-        {earlierFilter(0, DialogPolicy::AfterParameters), true, userCanceledErr},
-        {earlierFilter(0, DialogPolicy::AfterParameters), false, noErr},
+        {earlierFilter(0, Dialog::EveryRun), false, userCanceledErr},
+        {earlierFilter(0, Dialog::AfterParameters), true, userCanceledErr},
+        {earlierFilter(0, Dialog::AfterParameters), false, noErr},
     };
     for (const Case& c : cases) {
         calls = Calls();

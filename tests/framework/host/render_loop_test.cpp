@@ -53,7 +53,7 @@ int prepareFails(RenderState&) { return -1; }
 void countPixel(RenderState&) { ++pixelsRendered; }
 
 struct Fixture {
-    explicit Fixture(FrameworkVariant variant, int passes = 2) {
+    explicit Fixture(const VariantPolicy& variant, int passes = 2) {
         filter.name = "Loop Test";
         filter.format = RecordFormat{7, 1, 64, fieldTableOf(kFields)};
         filter.passCount = passes;
@@ -69,21 +69,21 @@ struct Fixture {
         preview.transferred = true;
         session.preview = &preview;
         session.dialog = &dialog;
-        state = std::make_unique<RenderState>(session, passes, 64);
-        session.renderState = state.get();
+        session.renderState = std::make_unique<RenderState>(session, passes, 64);
+        state = session.renderState.get();
         pixelsRendered = 0;
     }
     FilterDescription filter{};
     FilterSession session;
     PreviewBuffers preview;
     FakeDialog dialog;
-    std::unique_ptr<RenderState> state;
+    RenderState* state = nullptr;
 };
 
 }  // namespace
 
 TEST(RenderLoopPreview, RendersChangesOnceAndSkipsRepeats) {
-    Fixture f(FrameworkVariant::Later);
+    Fixture f(laterVariant(nullptr));
     ASSERT_EQ(render(*f.state), noErr);
     EXPECT_EQ(pixelsRendered, 2 * 10 * 20);
     EXPECT_EQ(f.state->history.top, 1);
@@ -108,7 +108,7 @@ TEST(RenderLoopPreview, RendersChangesOnceAndSkipsRepeats) {
 }
 
 TEST(RenderLoopPreview, AConsumedMouseMessageRestartsTheRender) {
-    Fixture f(FrameworkVariant::Later);
+    Fixture f(laterVariant(nullptr));
     f.dialog.consumeAtPoll = 2;  // during pass 0, at row 15
     ASSERT_EQ(render(*f.state), noErr);
     // 15 rows of the abandoned render, then a whole one.
@@ -119,14 +119,14 @@ TEST(RenderLoopPreview, AConsumedMouseMessageRestartsTheRender) {
 }
 
 TEST(RenderLoopPreview, EarlierVariantPollsEvery16Rows) {
-    Fixture f(FrameworkVariant::Earlier, 5);
+    Fixture f(earlierVariant(0, false), 5);
     ASSERT_EQ(render(*f.state), noErr);
     EXPECT_EQ(f.dialog.polls, 5);  // row 15 of each pass
     EXPECT_EQ(f.dialog.stepTotal, 20 * 5 / 15);
 }
 
 TEST(RenderLoopPreview, NoPollingBeforeTheCopyExistsAndFailedPreparation) {
-    Fixture f(FrameworkVariant::Later);
+    Fixture f(laterVariant(nullptr));
     f.preview.transferred = false;
     f.dialog.consumeAtPoll = 1;
     ASSERT_EQ(render(*f.state), noErr);

@@ -122,10 +122,10 @@ TEST(SourcePixel, FinalViewReadsTheHostRecordAtItsStrides) {
     EXPECT_EQ(host.hostPlanes, 5);
 
     const Pixel15 px = sourcePixel(host, nullptr, SourceView{}, 3, 2);
-    EXPECT_EQ(px.red, 1280);
-    EXPECT_EQ(px.green, 2560);
-    EXPECT_EQ(px.blue, 32640);
-    EXPECT_EQ(px.alpha, 0);
+    EXPECT_EQ(px.r, 1280);
+    EXPECT_EQ(px.g, 2560);
+    EXPECT_EQ(px.b, 32640);
+    EXPECT_EQ(px.a, 0);
     EXPECT_EQ(px.mask, 77);
 
     fr.haveMask = 0;  // maskData left set: only haveMask counts
@@ -139,10 +139,10 @@ TEST(SourcePixel, SixteenBitSamplesAreLimitedAndMissingAlphaIsOpaque) {
     im.set(1, 1, 1, 32767);
     im.set(1, 1, 2, 1000);
     const Pixel15 px = sourcePixel(im.host(), nullptr, SourceView{}, 1, 1);
-    EXPECT_EQ(px.red, 32767);
-    EXPECT_EQ(px.green, 32767);
-    EXPECT_EQ(px.blue, 1000);
-    EXPECT_EQ(px.alpha, kOpaque15);
+    EXPECT_EQ(px.r, 32767);
+    EXPECT_EQ(px.g, 32767);
+    EXPECT_EQ(px.b, 1000);
+    EXPECT_EQ(px.a, kOpaque15);
     EXPECT_EQ(px.mask, kNoMask);
 }
 
@@ -173,8 +173,8 @@ TEST(SourcePixel, ZoomViewsMapAndClampToTheImage) {
         view.offX = c.offX;
         view.offY = c.offY;
         const Pixel15 px = sourcePixel(im.host(), nullptr, view, c.x, c.y);
-        EXPECT_EQ(px.red, c.column * 128) << c.zoom << " at " << c.x << "," << c.y;
-        EXPECT_EQ(px.green, c.row * 128) << c.zoom << " at " << c.x << "," << c.y;
+        EXPECT_EQ(px.r, c.column * 128) << c.zoom << " at " << c.x << "," << c.y;
+        EXPECT_EQ(px.g, c.row * 128) << c.zoom << " at " << c.x << "," << c.y;
         EXPECT_EQ(px.mask, c.column * 10 + c.row) << c.zoom << " at " << c.x << "," << c.y;
     }
 }
@@ -192,16 +192,16 @@ TEST(SourcePixel, FitViewReadsThePreviewCopyAndItsMask) {
     SourceView fit;
     fit.kind = SourceView::Kind::Fit;
     const Pixel15 px = sourcePixel(im.host(), &preview, fit, 7, 5);
-    EXPECT_EQ(px.red, 128);
-    EXPECT_EQ(px.green, 256);
-    EXPECT_EQ(px.blue, 384);
-    EXPECT_EQ(px.alpha, 16384);
+    EXPECT_EQ(px.r, 128);
+    EXPECT_EQ(px.g, 256);
+    EXPECT_EQ(px.b, 384);
+    EXPECT_EQ(px.a, 16384);
     EXPECT_EQ(px.mask, 99);
 
     PreviewBuffers noMask;
     ASSERT_TRUE(noMask.allocate(600, 600, 3, false));
     EXPECT_EQ(sourcePixel(im.host(), &noMask, fit, 7, 5).mask, kNoMask);
-    EXPECT_EQ(sourcePixel(im.host(), &noMask, fit, 7, 5).alpha, kOpaque15);
+    EXPECT_EQ(sourcePixel(im.host(), &noMask, fit, 7, 5).a, kOpaque15);
 }
 
 // ---- the preview copy -----------------------------------------------------------
@@ -331,7 +331,7 @@ TEST(SixteenBit, TopValueReadsAs32767ForFiltersAnd255ForCopyAndThumbnail) {
     im.set(1, 0, 1, 127);
     im.set(1, 0, 2, 0x4321);
 
-    EXPECT_EQ(sourcePixel(im.host(), nullptr, SourceView{}, 0, 0).red, 32767);
+    EXPECT_EQ(sourcePixel(im.host(), nullptr, SourceView{}, 0, 0).r, 32767);
 
     int32_t outStride = 0;
     std::vector<uint8_t> out = outDataFor(im, outStride);

@@ -15,6 +15,7 @@
 #include "framework/host/dialog_link.h"
 #include "framework/host/filter_description.h"
 #include "framework/host/filter_session.h"
+#include "framework/host/start_settings.h"
 #include "framework/host/render_state.h"
 #include "framework/settings/record.h"
 #include "platform/os/registry.h"
@@ -228,7 +229,6 @@ protected:
         filter.format = kFormat;
         filter.registryKey = kKey;
         filter.defaultPosition = 6;
-        filter.variant = FrameworkVariant::Later;
         session.filter = &filter;
         session.format = kFormat;
         session.registryKey = kKey;
@@ -377,7 +377,7 @@ TEST_F(PresetStoreTest, KeenwrightHDStartsOnItsFirstFactoryPreset) {
     list = buildPresetList(session, resources.module());
     EXPECT_EQ(firstPresetIndex(list, session), 1);
 
-    filter.variant = FrameworkVariant::Earlier;  // keeps nothing between runs
+    session.keepsLastUsed = false;  // the earlier variant keeps nothing between runs
     EXPECT_EQ(list.entries[static_cast<size_t>(firstPresetIndex(list, session))], "Default");
 }
 
@@ -408,8 +408,8 @@ TEST_F(PresetStoreTest, LoadingAUserPresetWithoutADialog) {
     putValue("Bad Sum", withBadCheckValue(makeRecord(5)));
     putValue("Other", makeRecord(222));
     Resources resources({{"DEFAULT", makeRecord(1)}});
-    RenderState state(session, 1, 64);
-    session.renderState = &state;
+    session.renderState = std::make_unique<RenderState>(session, 1, 64);
+    RenderState& state = *session.renderState;
 
     const struct {
         const char* what;
@@ -460,9 +460,8 @@ TEST_F(PresetStoreTest, LoadingWithADialogOpen) {
     Resources resources({{"DEFAULT", makeRecord(1)},
                          {"HDRY", makeRecord(2)},
                          {"BROKEN", withBadCheckValue(makeRecord(3))}});
-    RenderState state(session, 1, 64);
+    session.renderState = std::make_unique<RenderState>(session, 1, 64);
     FakeDialog dialog;
-    session.renderState = &state;
     session.dialog = &dialog;
     PresetList list = buildPresetList(session, resources.module());
     ASSERT_EQ(list.entries[1], "Broken");
@@ -652,7 +651,7 @@ TEST_F(PresetStoreTest, StoreLastUsedPinsAndHandsBackANewDescriptor) {
 }
 
 TEST_F(PresetStoreTest, EarlierVariantExchangesNothing) {
-    filter.variant = FrameworkVariant::Earlier;
+    session.keepsLastUsed = false;
     putValue(kLastUsedName, makeRecord(300, true));
     attachHost(true, true, plugInDialogDisplay);
     host.items = itemsOf(makeRecord(500));
@@ -678,7 +677,7 @@ void upgradeToVersion2(uint8_t* record) {
 }
 
 TEST_F(PresetStoreTest, UpgradeHookRunsWhereverARecordIsAccepted) {
-    filter.upgradeRecord = upgradeToVersion2;
+    session.upgradeRecord = upgradeToVersion2;
     enum class From { LastUsed, Descriptor, Factory, UserPreset };
     const struct {
         const char* what;

@@ -1,38 +1,30 @@
 // A filter that exists for its factory presets: the tests read the records
 // the preset compiler made for it out of its plug-in's resource table. Its
-// table and names are KeenwrightHD's, so "DEFAULT" has known bytes.
+// record layout is KeenwrightHD's, so "DEFAULT" has known bytes.
 #include "framework/host/filter_description.h"
 
 namespace qm::fw {
 namespace {
 
-constexpr uint8_t kFields[] = {0, 18, 1, 2, 7, 18, 8, 8, 9, 4, 10, 8, 0xFF};
-constexpr SlotName kNames[] = {{0, "radius"},    {1, "mode"},     {7, "amount"},
-                               {8, "threshold"}, {9, "softness"}, {10, "contrast"}};
+constexpr Setting kSettings[] = {
+    pair(0, 0, 511, 0, 0, "radius"),     toggle(1, 2, 3, 0, "mode"),
+    pair(7, 0, 511, 0, 0, "amount"),     slider(8, 8, 0, 255, 0, "threshold"),
+    selector(9, 4, 15, 0, "softness"),   slider(10, 8, 0, 255, 0, "contrast"),
+};
+constexpr auto kFields = fieldBytesOf(kSettings);
 
 int prepareNothing(RenderState&) { return 0; }
 void renderNothing(RenderState&) {}  // never run
 
+const FilterDescription kFilter{
+    .name = "Preset Test", .format = RecordFormat{25, 1, 64, fieldTableOf(kFields)},
+    .registryKey = "Software\\Quillmere\\PresetTest", .defaultPosition = 2, .passCount = 1,
+    .variant = laterVariant("Please use images in RGB 8/16 mode"), .prepare = prepareNothing,
+    .renderPass = renderNothing, .settings = kSettings
+};
+
 }  // namespace
 
-const FilterDescription& filterDescription() {
-    static const FilterDescription description = [] {
-        FilterDescription f{};
-        f.name = "Preset Test";
-        f.format = RecordFormat{25, 1, 64, fieldTableOf(kFields)};
-        f.registryKey = "Software\\Quillmere\\PresetTest";
-        f.defaultPosition = 2;
-        f.passCount = 1;
-        f.variant = FrameworkVariant::Later;
-        f.dialogPolicy = DialogPolicy::AfterParameters;
-        f.modeMessage = "Please use images in RGB 8/16 mode";
-        f.prepare = prepareNothing;
-        f.renderPass = renderNothing;
-        f.slotNames = kNames;
-        f.slotNameCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
-        return f;
-    }();
-    return description;
-}
+const FilterDescription& filterDescription() { return kFilter; }
 
 }  // namespace qm::fw
