@@ -18,7 +18,7 @@ constexpr size_t kRowPadding = 16;
 constexpr uint8_t kCanary = 0xA5;
 
 // The image as the plug-in sees it: interleaved planes, 8-bit samples or
-// 16-bit samples in 0..32768.
+// 16-bit samples in 0..32767.
 struct Document {
     int32_t width = 0, height = 0;
     int planes = 0;
@@ -34,10 +34,13 @@ struct Document {
     const uint8_t* at(int32_t x, int32_t y) const { return data.data() + offset(x, y); }
 };
 
-uint16_t to15(uint32_t v) { return static_cast<uint16_t>((v * 32768u + 32767u) / 65535u); }
+// 16-bit samples travel on the plug-ins' own scale, 0..32767, rounded to
+// the nearest step both ways: 0 and 65535 (an opaque alpha) come back
+// exactly. A plug-in may still write 32768, the interface's white.
+uint16_t to15(uint32_t v) { return static_cast<uint16_t>((v * 32767u + 32767u) / 65535u); }
 uint32_t from15(uint16_t v) {
-    uint32_t w = v > 32768 ? 32768u : v;
-    return (w * 65535u + 16384u) / 32768u;
+    const uint32_t w = v > 32767 ? 32767u : v;
+    return (w * 65535u + 16383u) / 32767u;
 }
 
 Document documentOf(const Image& image) {

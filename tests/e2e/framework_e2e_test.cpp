@@ -92,6 +92,34 @@ TEST_F(FrameworkRun, ScriptedSettingsWinAndBecomeLastUsed) {
     EXPECT_EQ(lastUsed(), record(0, 128, 0, true));
 }
 
+TEST_F(FrameworkRun, SixteenBitBlackWhiteAndOpaqueAlphaSurviveAPassThrough) {
+    host::Image img;
+    img.width = 3;
+    img.height = 2;
+    img.depth = 16;
+    img.hasAlpha = true;
+    img.pixels.assign(img.rowBytes() * 2, 0);
+    const uint32_t samples[] = {0, 65535, 1, 65534, 32768, 12345};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            for (int c = 0; c < 4; ++c) img.setSample(x, y, c, c == 3 ? 65535 : samples[(x + 3 * y + c) % 6]);
+    save("in16.png", img);
+    test::writeFile(dir + "/identity.txt", settingsText(record(100, 128, 0, false)));
+    auto r = PluginRun::apply("in16.png", "out16.png", {"--settings", dir + "/identity.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const host::Image out = load("out16.png");
+    ASSERT_EQ(out.depth, 16);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            for (int c = 0; c < 4; ++c) {
+                const uint32_t in = img.sample(x, y, c), got = out.sample(x, y, c);
+                if (in == 0 || in == 65535)
+                    EXPECT_EQ(got, in) << x << "," << y << " channel " << c;
+                else
+                    EXPECT_LE(got > in ? got - in : in - got, 1u) << x << "," << y << " channel " << c;
+            }
+}
+
 TEST_F(FrameworkRun, DamagedScriptedSettingsFallBack) {
     std::vector<uint8_t> wrongCheck = record(0, 128, 0, false);
     wrongCheck[0] ^= 1;

@@ -75,7 +75,7 @@ TEST_F(HostTest, FiltersEachKindOfImage) {
         bool alpha;
         int depth;
         int colourChannels;
-        uint32_t tolerance;  // 16-bit samples pass through the 0..32768 scale
+        uint32_t tolerance;  // 16-bit samples pass through the 0..32767 scale
         const char* expectedCase;
     } cases[] = {
         {"rgb8.png", ColourSpace::RGB, false, 8, 3, 0, "3 planes, mode 3, case 1"},

@@ -89,7 +89,7 @@ int16_t filterStrip(FilterRecord* fr) {
     if (!fr->inData || !fr->outData || (fr->haveMask && !fr->maskData)) return memFullErr;
     if (failCode) return static_cast<int16_t>(failCode);
     const bool deep = fr->depth == 16;
-    const int32_t white = deep ? 32768 : 255;
+    const int32_t white = deep ? 32767 : 255;  // the host's 16-bit scale
     const bool transparency = fr->filterCase == filterCaseEditableTransparencyNoSelection ||
                               fr->filterCase == filterCaseEditableTransparencyWithSelection;
     const int colourPlanes = transparency ? planeCount - 1 : planeCount;

@@ -99,8 +99,8 @@ TEST_F(KeenwrightRun, UniformImagesComeBackUnchangedAtBothDepths) {
         for (int y = 0; y < 21; ++y)
             for (int x = 0; x < 33; ++x)
                 for (int c = 0; c < img.channels(); ++c)
-                    // 16 bits: values the host's 0..32768 scale holds exactly.
-                    img.setSample(x, y, c, depth == 16 ? 32768u >> c : 90u + static_cast<uint32_t>(c));
+                    // 16 bits: white and values the host's 0..32767 scale holds exactly.
+                    img.setSample(x, y, c, depth == 16 ? (c == 0 ? 65535u : 32768u >> c) : 90u + static_cast<uint32_t>(c));
         save("flat.png", img);
         auto r = apply("flat.png", "flat-out.png");
         ASSERT_EQ(r.status, 0) << r.err;
