@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "host/image_codecs.h"
@@ -225,6 +226,28 @@ bool loadImage(const std::string& path, Image& out, std::string& error) {
                   : codec::readJpeg(file.get(), image, error);
     if (!ok) return false;
     out = std::move(image);
+    return true;
+}
+
+bool checkOutputPath(const std::string& path, std::string& error) {
+    if (formatForPath(path) == Format::Unknown) {
+        error = "cannot tell the image format of " + path + ": use .png, .jpg or .jpeg";
+        return false;
+    }
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::absolute(path, ec).parent_path();
+    if (ec || !std::filesystem::is_directory(folder, ec)) {
+        error = "the folder " + folder.string() + " does not exist";
+        return false;
+    }
+    if (access(folder.c_str(), W_OK) != 0) {
+        error = "the folder " + folder.string() + " is not writable";
+        return false;
+    }
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path + " is a folder";
+        return false;
+    }
     return true;
 }
 

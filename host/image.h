@@ -49,4 +49,8 @@ bool loadImage(const std::string& path, Image& out, std::string& error);
 bool saveImage(const std::string& path, const Image& image, std::string& error,
                int jpegQuality = 92);
 
+// Whether saveImage could write this path at all: a known extension and an
+// existing, writable folder. Checked before a long render, not after.
+bool checkOutputPath(const std::string& path, std::string& error);
+
 }  // namespace qm::host

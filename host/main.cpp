@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,8 @@ constexpr int kExitPluginError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCancelled = 130;
 
-const char* kUsage =
-    "usage:\n"
-    "  quillmere list [--plugins DIR]\n"
+const char* kListUsage = "  quillmere list [--plugins DIR]\n";
+const char* kApplyUsage =
     "  quillmere apply PLUGIN INPUT... -o OUTPUT [options]\n"
     "      --dialog               ask the plug-in for its dialog\n"
     "      --mask FILE            8-bit grey selection mask (255 = selected)\n"
@@ -46,11 +46,17 @@ const char* kUsage =
     "      --trace FILE           log every call of the plug-in into the host\n"
     "      --ui-script FILE       run the dialog without a display, driven by this script\n"
     "      --screenshot DIR       write the dialog's screenshots (PNG) into DIR\n"
-    "    with several inputs, OUTPUT is a folder\n"
+    "    with several inputs, OUTPUT is a folder\n";
+const char* kRegistryUsage =
     "  quillmere registry list [KEY]\n"
     "  quillmere registry export FILE [KEY]\n"
-    "  quillmere registry import FILE\n"
-    "  quillmere demo [DIR] [--plugins DIR]\n";
+    "  quillmere registry import FILE\n";
+const char* kDemoUsage = "  quillmere demo [DIR] [--plugins DIR]\n";
+
+std::string usage() {
+    return std::string("usage:\n") + kListUsage + kApplyUsage + kRegistryUsage + kDemoUsage +
+           "  quillmere --version\n";
+}
 
 std::atomic<int> interrupts{0};
 
@@ -65,8 +71,19 @@ int complain(const std::string& message, int status) {
 }
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "quillmere: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "quillmere: %s\n%s", message.c_str(), usage().c_str());
     return kExitUsage;
+}
+
+bool asksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
+int help(const char* text) {
+    std::printf("usage:\n%s", text);
+    return kExitOk;
 }
 
 std::string exeFolder() {
@@ -297,17 +314,32 @@ int commandApply(std::vector<std::string> args) {
     } else {
         outputs.push_back(a.output);
     }
+    // Every output is known writable and distinct before the first render.
+    std::map<std::string, size_t> claimed;
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        if (!checkOutputPath(outputs[i], error)) return complain(error, kExitUsage);
+        const std::string key = fs::absolute(outputs[i], ec).lexically_normal().string();
+        const auto [at, fresh] = claimed.emplace(key, i);
+        if (!fresh)
+            return complain(a.inputs[at->second] + " and " + a.inputs[i] + " would both be written to " +
+                                outputs[i],
+                            kExitUsage);
+    }
 
     signal(SIGINT, onInterrupt);
     int status = kExitOk;
     RunResult last;
+    size_t written = 0;
     for (size_t i = 0; i < a.inputs.size(); ++i) {
         int s = applyOne(plugin, a, a.inputs[i], outputs[i], a.mask.empty() ? nullptr : &mask, last);
         if (s == kExitCancelled) return s;
         if (s > status) status = s;
+        if (s == kExitOk) ++written;
         if (s == kExitOk && a.inputs.size() > 1)
             std::printf("%s -> %s\n", a.inputs[i].c_str(), outputs[i].c_str());
     }
+    if (a.inputs.size() > 1)
+        std::printf("%zu written, %zu failed\n", written, a.inputs.size() - written);
     if (!a.saveSettings.empty() && status == kExitOk) {
         if (!last.hasReturnedSettings) {
             std::fprintf(stderr, "quillmere: %s returned no settings; %s not written\n",
@@ -373,6 +405,9 @@ int commandRegistry(std::vector<std::string> args) {
         std::string text;
         if (!readText(args[1], text)) return complain("cannot read " + args[1], kExitUsage);
         auto parsed = qm::os::regedit::parse(text);
+        if (!parsed.hasHeader)
+            return complain(args[1] + " is not a registry script (its first line is not REGEDIT4)",
+                            kExitUsage);
         for (int line : parsed.badLines)
             std::fprintf(stderr, "quillmere: %s:%d: line skipped\n", args[1].c_str(), line);
         int status = kExitOk;
@@ -471,14 +506,18 @@ int commandDemo(std::vector<std::string> args) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        std::fputs(usage().c_str(), args.empty() ? stderr : stdout);
         return args.empty() ? kExitUsage : kExitOk;
+    }
+    if (args[0] == "--version") {
+        std::printf("quillmere %s\n", QM_VERSION);
+        return kExitOk;
     }
     std::string command = args[0];
     args.erase(args.begin());
-    if (command == "list") return commandList(args);
-    if (command == "apply") return commandApply(args);
-    if (command == "registry") return commandRegistry(args);
-    if (command == "demo") return commandDemo(args);
+    if (command == "list") return asksForHelp(args) ? help(kListUsage) : commandList(args);
+    if (command == "apply") return asksForHelp(args) ? help(kApplyUsage) : commandApply(args);
+    if (command == "registry") return asksForHelp(args) ? help(kRegistryUsage) : commandRegistry(args);
+    if (command == "demo") return asksForHelp(args) ? help(kDemoUsage) : commandDemo(args);
     return usageError("unknown command " + command);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "host/image.h"
@@ -195,6 +196,61 @@ TEST_F(HostTest, SeveralInputsGoToAFolder) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(load(path("out/a.png")).width, 5);
     EXPECT_EQ(load(path("out/b.png")).width, 6);
+}
+
+TEST_F(HostTest, OutputsThatCannotBeWrittenOrWouldCollideFailBeforeRendering) {
+    std::string in = save("in.png", pattern(6, 6, ColourSpace::RGB, false, 8));
+    std::string other = path("sub/in.png");
+    std::filesystem::create_directories(path("sub"));
+    std::filesystem::copy_file(in, other);
+    std::filesystem::create_directories(path("locked"));
+    std::filesystem::permissions(path("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    test::writeFile(path("mbox.txt"), "mbox 1\n");
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{in, "-o", path("o.tiff")}, "use .png, .jpg or .jpeg"},
+        {{in, "-o", path("missing/o.png")}, "does not exist"},
+        {{in, other, "-o", path("outs")}, "would both be written to"},
+    };
+    const bool root = geteuid() == 0;  // root writes into any folder
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--settings", path("mbox.txt")});
+        auto r = apply(args);
+        EXPECT_EQ(r.status, 2) << c.message << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("processed"), std::string::npos) << "rendered before failing: " << r.err;
+    }
+    if (!root) {
+        auto r = apply({in, "-o", path("locked/o.png"), "--settings", path("mbox.txt")});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("is not writable"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("processed"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("outs/in.png")));
+}
+
+TEST_F(HostTest, ConventionsOfTheCommandLine) {
+    auto version = test::runQuillmere({"--version"}, env);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("quillmere ", 0), 0u) << version.out;
+    auto help = test::runQuillmere({"apply", "--help"}, env);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--save-settings FILE"), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("registry export"), std::string::npos) << "apply's help only";
+
+    // Several inputs end with a summary line.
+    std::string a = save("a.png", pattern(5, 5, ColourSpace::RGB, false, 8));
+    auto batch = apply({a, path("nothing.png"), "-o", path("out")});
+    EXPECT_EQ(batch.status, 2);
+    EXPECT_NE(batch.out.find("1 written, 1 failed"), std::string::npos) << batch.out;
+
+    // A file that is not a registry script is refused and imports nothing.
+    auto imported = test::runQuillmere({"registry", "import", a}, env);
+    EXPECT_EQ(imported.status, 2);
+    EXPECT_NE(imported.err.find("is not a registry script"), std::string::npos) << imported.err;
 }
 
 TEST_F(HostTest, BadInputEndsWithOneLineAndStatus) {
