@@ -373,13 +373,27 @@ std::vector<qm::os::regedit::RootedKey> collect(const std::string& prefix) {
     return keys;
 }
 
+// A key as people write it: with or without its root, or a plug-in's name
+// ("Keenwright HD" is Software\Quillmere\KeenwrightHD).
+std::string keyOf(std::string text, const std::string& defaultKey) {
+    for (reg::Root root : {reg::Root::CurrentUser, reg::Root::LocalMachine}) {
+        const std::string prefix = std::string(reg::rootName(root)) + "\\";
+        if (underKey(text, reg::rootName(root))) text = text.size() > prefix.size() ? text.substr(prefix.size()) : "";
+    }
+    if (text.find('\\') != std::string::npos || underKey(text, "Software")) return text;
+    std::string name;
+    for (char c : text)
+        if (c != ' ') name += c;
+    return defaultKey + "\\" + name;
+}
+
 int commandRegistry(std::vector<std::string> args) {
     if (args.empty()) return usageError("registry needs list, export or import");
     const std::string what = args[0];
     const std::string defaultKey = "Software\\Quillmere";
     if (what == "list") {
-        if (args.size() > 2) return usageError("registry list takes at most a key");
-        for (const auto& k : collect(args.size() == 2 ? args[1] : defaultKey)) {
+        if (args.size() > 2) return usageError("registry list takes at most a key or a plug-in's name");
+        for (const auto& k : collect(args.size() == 2 ? keyOf(args[1], defaultKey) : defaultKey)) {
             std::printf("[%s\\%s]\n", k.root.c_str(), k.key.path.c_str());
             for (const reg::Value& v : k.key.values) {
                 if (v.type == reg::kTypeString)

@@ -321,6 +321,13 @@ TEST_F(HostTest, RegistryExportImportAndList) {
     auto listed = test::runQuillmere({"registry", "list"}, env);
     EXPECT_NE(listed.out.find("\"Soft\" = 3 bytes"), std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find("\"Dir\" = \"/tmp/x/\""), std::string::npos) << listed.out;
+    // The key with its root, or by the plug-in's name; another plug-in's key lists nothing.
+    for (const char* key : {"HKEY_CURRENT_USER\\Software\\Quillmere\\Keenwright", "Keenwright",
+                            "Software\\Quillmere\\Keenwright"})
+        EXPECT_NE(test::runQuillmere({"registry", "list", key}, env).out.find("\"Soft\" = 3 bytes"),
+                  std::string::npos)
+            << key;
+    EXPECT_EQ(test::runQuillmere({"registry", "list", "Keenwright HD"}, env).out, "");
     auto exported = test::runQuillmere({"registry", "export", path("back.reg")}, env);
     ASSERT_EQ(exported.status, 0) << exported.err;
     std::string back = test::readFile(path("back.reg"));
