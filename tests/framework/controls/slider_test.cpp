@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "framework/controls/control_manager.h"
+#include "framework/controls/control_slots.h"
 #include "framework/controls/engraving.h"
 #include "framework/controls/ui_slider.h"
+#include "framework/settings/record.h"
 #include "platform/ui/font.h"
 #include "platform/ui/queue.h"
 #include "tests/framework/controls/controls_test_support.h"
@@ -602,6 +604,33 @@ TEST_F(SliderTest, TheSharpeningLayout) {
     EXPECT_EQ(s.nameTextOffset(), (ui::Point{10, 22}));
     EXPECT_EQ(s.name(), "Amount");
     EXPECT_TRUE(s.label().empty());
+}
+
+// Control i carries value slot i: the record is encoded from the sliders and
+// pushed back into them, limited to their tracks.
+TEST_F(SliderTest, ValueSlotsTravelThroughTheControlsBothWays) {
+    UiSlider& radius = slider({40, 60, 190, 60}, kFixedText);           // slot 0: 0..150
+    UiSlider& pair = slider({40, 120, 240, 120}, kFixedText | kTwoThumbs);  // slot 1: 200 / 0
+    constexpr uint8_t kFields[] = {0, 8, 1, 18, kFieldTableEnd};
+    const RecordFormat format{9, 1, 64, fieldTableOf(kFields)};
+    ControlSlots controls(manager);
+    EXPECT_TRUE(controls.hasControl(1));
+    EXPECT_FALSE(controls.hasControl(2));
+
+    drag({40, 60}, 75, 0);
+    ValueSlots slots{};
+    uint8_t record[64] = {};
+    encodeRecord(record, format, slots, &controls);
+    EXPECT_EQ(slots[0], 75);
+    EXPECT_EQ(slots[1], 200);  // first thumb at the track's end, second at 0
+
+    slots[0] = 255;              // a damaged record's value
+    slots[1] = 13000;            // 200 and 25
+    pushToControls(format, slots, controls);
+    EXPECT_EQ(radius.getValue(), 150);
+    EXPECT_EQ(pair.getValue(), 13000);
+    encodeRecord(record, format, slots, &controls);
+    EXPECT_EQ(slots[0], 150);
 }
 
 }  // namespace
