@@ -1,0 +1,138 @@
+// A private X server for tests: Xvfb on a display number of its own, the
+// process pointed at it, xdotool for input, and what the server shows.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/ui/surface.h"
+#include "platform/ui/x11/external_program.h"
+
+extern char** environ;
+
+namespace qm::ui::testing {
+
+// An Xvfb on a display number it picks itself (-displayfd), so parallel
+// tests never collide.
+class Xvfb {
+public:
+    ~Xvfb() { stop(); }
+
+    bool start(std::string& why) {
+        const std::string program = detail::findProgram("Xvfb");
+        if (program.empty()) {
+            why = "Xvfb is not installed";
+            return false;
+        }
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        std::vector<std::string> args{program, "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                      "1280x1024x24", "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const int r = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        if (r != 0) {
+            close(fds[0]);
+            why = "Xvfb did not start";
+            return false;
+        }
+        std::string number;
+        for (int waited = 0; waited < 150 && number.find('\n') == std::string::npos; ++waited) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (poll(&p, 1, 100) > 0) {
+                char c[16];
+                const ssize_t n = read(fds[0], c, sizeof c);
+                if (n <= 0) break;
+                number.append(c, static_cast<size_t>(n));
+            }
+        }
+        close(fds[0]);
+        if (number.find('\n') == std::string::npos) {
+            why = "Xvfb gave no display number";
+            stop();
+            return false;
+        }
+        display_ = ":" + number.substr(0, number.find('\n'));
+        return true;
+    }
+
+    void stop() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+    // Gone at once, as when a remote display's connection breaks.
+    void killHard() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+    const std::string& display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+// Points this process at a fresh display; the backend is chosen on first use.
+inline void useDisplay(const std::string& display) {
+    setenv("DISPLAY", display.c_str(), 1);
+    unsetenv("QUILLMERE_HEADLESS");
+    unsetenv("QUILLMERE_UI_SCRIPT");
+    unsetenv("QUILLMERE_SCREENSHOTS");
+}
+
+inline int xdotool(const std::string& arguments) {
+    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str());
+}
+
+// What the X server shows of a window, against what our layer composed.
+inline bool serverShows(const std::string& display, unsigned long id, const Surface& expected, std::string& why) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) {
+        why = "cannot open " + display;
+        return false;
+    }
+    XImage* img = XGetImage(d, id, 0, 0, static_cast<unsigned>(expected.width()),
+                            static_cast<unsigned>(expected.height()), AllPlanes, ZPixmap);
+    bool same = img != nullptr;
+    for (int y = 0; same && y < expected.height(); ++y)
+        for (int x = 0; same && x < expected.width(); ++x) {
+            const unsigned long p = XGetPixel(img, x, y);
+            const Colour c = rgb(static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
+                                 static_cast<int>(p & 0xFF));
+            if (c != expected.pixel(x, y)) {
+                why = "pixel " + std::to_string(x) + "," + std::to_string(y) + " differs";
+                same = false;
+            }
+        }
+    if (img) XDestroyImage(img);
+    XCloseDisplay(d);
+    return same;
+}
+
+}  // namespace qm::ui::testing
