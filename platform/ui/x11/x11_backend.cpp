@@ -505,8 +505,15 @@ private:
             break;
         case MotionNotify: {
             if (blocked_) break;
-            // Only the latest position matters.
-            while (XCheckTypedWindowEvent(dpy_, e.xmotion.window, MotionNotify, &e)) {}
+            // Only the latest of the moves that follow one another matters; a
+            // move queued after a press or release must stay after it, or a
+            // quick drag arrives as move, press, release.
+            while (XPending(dpy_) > 0) {
+                XEvent next;
+                XPeekEvent(dpy_, &next);
+                if (next.type != MotionNotify || next.xmotion.window != e.xmotion.window) break;
+                XNextEvent(dpy_, &e);
+            }
             MouseEvent m;
             m.kind = MouseEvent::Kind::Move;
             m.screen = w->clientToScreen({e.xmotion.x, e.xmotion.y});
