@@ -97,6 +97,11 @@ void ControlManager::copyOut(ui::Surface& target, const ui::Rect& r) const {
     target.blit(r.left, r.top, r.width(), r.height(), offscreen_, r.left, r.top);
 }
 
+void ControlManager::eraseToBackground(ui::Surface& target, const ui::Rect& r) {
+    tile(background_, offscreen_, r.left, r.top, r.right, r.bottom);
+    copyOut(target, r);
+}
+
 void ControlManager::tearDown() {
     endPaint();
     background_.reset();

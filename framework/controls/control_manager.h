@@ -74,6 +74,8 @@ public:
 
     // Copies a finished rectangle of the off-screen surface to `target`.
     void copyOut(ui::Surface& target, const ui::Rect& r) const;
+    // Shows the background in `r`: how a hidden control erases itself.
+    void eraseToBackground(ui::Surface& target, const ui::Rect& r);
 
     size_t count() const { return elements_.size(); }
     UiElement& element(size_t i) const { return *elements_[i]; }

@@ -38,12 +38,11 @@ int UiAncor::handleMouse(ui::Window&, uint32_t message, ui::WParam, ui::LParam l
 }
 
 void UiAncor::draw(ui::Surface& target) {
-    ui::Surface& off = manager().offscreen();
     if (!visible) {
-        tile(manager().background(), off, rect_.left, rect_.top, rect_.right, rect_.bottom);
-        manager().copyOut(target, rect_);
+        manager().eraseToBackground(target, rect_);
         return;
     }
+    ui::Surface& off = manager().offscreen();
     // Composed off-screen over the background, so a redraw never thickens the
     // glyphs' smoothed edges.
     const std::shared_ptr<const ui::Font> previous = off.font();

@@ -131,9 +131,7 @@ int UiNavigator::handleMouse(ui::Window&, uint32_t message, ui::WParam wParam, u
 
 void UiNavigator::draw(ui::Surface& target) {
     if (!visible) {
-        ui::Surface& off = manager().offscreen();
-        tile(manager().background(), off, area_.left, area_.top, area_.right, area_.bottom);
-        manager().copyOut(target, area_);
+        manager().eraseToBackground(target, area_);
         return;
     }
     const size_t rowBytes = static_cast<size_t>(thumbnailWidth()) * 3;

@@ -95,9 +95,7 @@ int UiPreview::handleMouse(ui::Window& window, uint32_t message, ui::WParam, ui:
 
 void UiPreview::draw(ui::Surface& target) {
     if (!visible) {
-        ui::Surface& off = manager().offscreen();
-        tile(manager().background(), off, area_.left, area_.top, area_.right, area_.bottom);
-        manager().copyOut(target, area_);
+        manager().eraseToBackground(target, area_);
         return;
     }
     if (buffers_.failed) return;

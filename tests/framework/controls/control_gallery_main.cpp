@@ -1,8 +1,10 @@
-// control_gallery [OUT.png]
+// control_gallery [OUT.png [SCALE]]
 //
 // The control gallery in a real window when $DISPLAY is set (close it with
 // apply or cancel); without a display, drawn on the headless screen and
-// written as OUT.png. For looking at the controls; not shipped, not a test.
+// written as OUT.png, enlarged SCALE times pixel for pixel (for looking
+// closely). For looking at the controls; not shipped, not a test.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 int main(int argc, char** argv) {
     using namespace qm;
     const std::string out = argc > 1 ? argv[1] : "control_gallery.png";
+    const int scale = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     const bool display = std::getenv("DISPLAY") != nullptr && std::getenv("QUILLMERE_HEADLESS") == nullptr;
     if (!display) {
         // The headless screen ends a dialog once its script has run out: a
@@ -33,7 +36,11 @@ int main(int argc, char** argv) {
         if (display || ++ticks < 3 || written) return;
         std::string error;
         written = true;
-        if (!ui::writePng(ui::composeWindow(window), out, error)) std::fprintf(stderr, "%s\n", error.c_str());
+        const ui::Surface shown = ui::composeWindow(window);
+        ui::Surface enlarged(shown.width() * scale, shown.height() * scale);
+        for (int y = 0; y < enlarged.height(); ++y)
+            for (int x = 0; x < enlarged.width(); ++x) enlarged.setPixel(x, y, shown.pixel(x / scale, y / scale));
+        if (!ui::writePng(enlarged, out, error)) std::fprintf(stderr, "%s\n", error.c_str());
         else std::printf("wrote %s\n", out.c_str());
         ui::endDialog(window, 2);
     });
