@@ -455,6 +455,7 @@ int commandRegistry(std::vector<std::string> args) {
 
 std::string findSample() {
     for (const fs::path& p : {fs::path(exeFolder()) / "samples" / "seeding.jpg",
+                              fs::path(exeFolder()) / ".." / "share" / "quillmere" / "samples" / "seeding.jpg",
                               fs::path(QM_SAMPLE_DIR) / "seeding.jpg"}) {
         std::error_code ec;
         if (fs::is_regular_file(p, ec)) return p.string();

@@ -107,6 +107,10 @@ std::vector<std::string> pluginFolders(const std::string& option, const std::str
         }
     }
     folders.push_back((fs::path(exeFolder) / "plugins").string());
+    // An installed program: PREFIX/bin beside PREFIX/lib/quillmere/plugins.
+    const fs::path installed = fs::path(exeFolder) / ".." / "lib" / "quillmere" / "plugins";
+    std::error_code ec;
+    if (fs::is_directory(installed, ec)) folders.push_back(installed.lexically_normal().string());
     return folders;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -251,6 +252,24 @@ TEST_F(HostTest, ConventionsOfTheCommandLine) {
     auto imported = test::runQuillmere({"registry", "import", a}, env);
     EXPECT_EQ(imported.status, 2);
     EXPECT_NE(imported.err.find("is not a registry script"), std::string::npos) << imported.err;
+}
+
+TEST_F(HostTest, AnInstalledProgramFindsItsPlugInsManPageAndSample) {
+    const std::string prefix = path("prefix");
+    const std::string install = std::string("'") + QM_CMAKE_COMMAND + "' --install '" + QM_BINARY_DIR +
+                                "' --prefix '" + prefix + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(install.c_str()), 0) << install;
+    for (const char* file : {"bin/quillmere", "lib/quillmere/plugins/Keenwright.8bf", "share/man/man1/quillmere.1",
+                             "share/doc/quillmere/README.md", "share/quillmere/samples/seeding.jpg"})
+        EXPECT_TRUE(std::filesystem::exists(prefix + "/" + file)) << file;
+    // Run from there with no plug-in folder named anywhere.
+    const std::string list = "env -u QUILLMERE_PLUGINS '" + prefix + "/bin/quillmere' list > '" + path("list.txt") +
+                             "' 2>&1";
+    ASSERT_EQ(std::system(list.c_str()), 0);
+    const std::string listed = test::readFile(path("list.txt"));
+    for (const char* name : {"Keenwright\n", "Keenwright HD\n", "Lumivex\n", "Plaitwork 2000\n", "Marbleloom 3D\n"})
+        EXPECT_NE(listed.find(name), std::string::npos) << listed;
+    EXPECT_NE(listed.find(prefix + "/lib/quillmere/plugins/"), std::string::npos) << listed;
 }
 
 TEST_F(HostTest, BadInputEndsWithOneLineAndStatus) {
