@@ -6,6 +6,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
@@ -74,6 +75,13 @@ void installErrors(JpegErrors& e) {
     e.mgr.output_message = noOutput;
 }
 
+constexpr int kExifMarker = JPEG_APP0 + 1;
+constexpr int kIccMarker = JPEG_APP0 + 2;
+constexpr uint8_t kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+constexpr uint8_t kIccName[] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
+constexpr size_t kIccHeaderBytes = sizeof kIccName + 2;  // then the chunk's number and the count
+constexpr size_t kMaxMarkerBytes = 65533;
+
 struct JpegReader {
     jpeg_decompress_struct cinfo;
     JpegErrors errors;
@@ -86,8 +94,50 @@ bool readHeader(JpegReader& r, std::FILE* file) {
     r.progress.progress_monitor = onProgress;
     r.cinfo.progress = &r.progress;
     jpeg_stdio_src(&r.cinfo, file);
+    jpeg_save_markers(&r.cinfo, kExifMarker, 0xFFFF);
+    jpeg_save_markers(&r.cinfo, kIccMarker, 0xFFFF);
     jpeg_read_header(&r.cinfo, TRUE);
     return true;
+}
+
+// The EXIF block and the ICC profile (in numbered chunks) of the markers read.
+void takeMetadata(const jpeg_decompress_struct& cinfo, Image& out) {
+    std::vector<std::pair<int, std::vector<uint8_t>>> chunks;
+    int count = 0;
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        const uint8_t* d = m->data;
+        const size_t n = m->data_length;
+        if (m->marker == kExifMarker && out.exif.empty() && n >= sizeof kExifHeader &&
+            std::memcmp(d, kExifHeader, sizeof kExifHeader) == 0)
+            out.exif.assign(d, d + n);
+        if (m->marker == kIccMarker && n > kIccHeaderBytes && std::memcmp(d, kIccName, sizeof kIccName) == 0) {
+            chunks.push_back({d[sizeof kIccName], std::vector<uint8_t>(d + kIccHeaderBytes, d + n)});
+            count = d[sizeof kIccName + 1];
+        }
+    }
+    // A profile is kept only whole: every chunk 1..count once.
+    std::sort(chunks.begin(), chunks.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (chunks.empty() || static_cast<int>(chunks.size()) != count) return;
+    for (int i = 0; i < count; ++i)
+        if (chunks[static_cast<size_t>(i)].first != i + 1) return;
+    for (const auto& c : chunks) out.icc.insert(out.icc.end(), c.second.begin(), c.second.end());
+}
+
+void writeMetadata(jpeg_compress_struct& cinfo, const Image& image) {
+    if (!image.exif.empty() && image.exif.size() <= kMaxMarkerBytes)
+        jpeg_write_marker(&cinfo, kExifMarker, image.exif.data(), static_cast<unsigned>(image.exif.size()));
+    const size_t perChunk = kMaxMarkerBytes - kIccHeaderBytes;
+    const size_t count = (image.icc.size() + perChunk - 1) / perChunk;
+    if (count == 0 || count > 255) return;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = i * perChunk, n = std::min(perChunk, image.icc.size() - at);
+        std::vector<uint8_t> chunk(kIccName, kIccName + sizeof kIccName);
+        chunk.push_back(static_cast<uint8_t>(i + 1));
+        chunk.push_back(static_cast<uint8_t>(count));
+        chunk.insert(chunk.end(), image.icc.begin() + static_cast<std::ptrdiff_t>(at),
+                     image.icc.begin() + static_cast<std::ptrdiff_t>(at + n));
+        jpeg_write_marker(&cinfo, kIccMarker, chunk.data(), static_cast<unsigned>(chunk.size()));
+    }
 }
 
 bool startReading(JpegReader& r) {
@@ -130,6 +180,7 @@ bool writeAll(JpegWriter& w, std::FILE* file, const Image& image, int quality, u
     jpeg_set_quality(&w.cinfo, quality, TRUE);
     w.cinfo.optimize_coding = TRUE;
     jpeg_start_compress(&w.cinfo, TRUE);
+    writeMetadata(w.cinfo, image);
     const size_t samples = static_cast<size_t>(image.width) * static_cast<size_t>(image.channels());
     while (w.cinfo.next_scanline < w.cinfo.image_height) {
         const uint8_t* src = image.pixels.data() + static_cast<size_t>(w.cinfo.next_scanline) * image.rowBytes();
@@ -191,6 +242,7 @@ bool readJpeg(std::FILE* file, Image& out, std::string& error) {
             return false;
     }
     if (!checkImageSize(r.cinfo.image_width, r.cinfo.image_height, error)) return false;
+    takeMetadata(r.cinfo, out);
     out.width = static_cast<int32_t>(r.cinfo.image_width);
     out.height = static_cast<int32_t>(r.cinfo.image_height);
     out.hasAlpha = false;

@@ -102,6 +102,19 @@ TEST_F(HostTest, FiltersEachKindOfImage) {
     }
 }
 
+TEST_F(HostTest, AJpegKeepsItsProfileAndExifBlockThroughARun) {
+    Image in = pattern(12, 10, ColourSpace::RGB, false, 8);
+    in.exif = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0};
+    in.icc.assign(70000, 0);
+    for (size_t i = 0; i < in.icc.size(); ++i) in.icc[i] = static_cast<uint8_t>(i % 253);
+    test::writeFile(path("mbox.txt"), "mbox 1\n");
+    auto r = apply({save("photo.jpg", in), "-o", path("out.jpg"), "--settings", path("mbox.txt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Image out = load(path("out.jpg"));
+    EXPECT_EQ(out.exif, in.exif);
+    EXPECT_EQ(out.icc, in.icc);
+}
+
 TEST_F(HostTest, CmykJpegIsOfferedInCmykMode) {
     std::string file = save("cmyk.jpg", pattern(12, 10, ColourSpace::CMYK, false, 8));
     test::writeFile(path("mbox.txt"), "mbox 1\n");

@@ -368,6 +368,43 @@ INSTANTIATE_TEST_SUITE_P(ColourSpaces, JpegRoundTrip,
                                                                                  : "CMYK");
                          });
 
+// An EXIF block (orientation "rotate 90") and a profile of `iccBytes`.
+void addMetadata(Image& image, size_t iccBytes) {
+    image.exif = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0};
+    image.icc.resize(iccBytes);
+    for (size_t i = 0; i < iccBytes; ++i) image.icc[i] = static_cast<uint8_t>(i * 7 + i / 251);
+}
+
+TEST(JpegMetadata, ProfileAndExifBlockComeBackByteForByte) {
+    ScratchDir dir;
+    std::string error;
+    // One chunk, exactly one chunk's worth, and a profile in three chunks.
+    for (size_t iccBytes : {size_t{3144}, size_t{65519}, size_t{140000}}) {
+        Image original = noiseImage(ColourSpace::RGB, false, 8, 16, 12, 5);
+        addMetadata(original, iccBytes);
+        ASSERT_TRUE(saveImage(dir.file("m.jpg"), original, error)) << error;
+        Image back;
+        ASSERT_TRUE(loadImage(dir.file("m.jpg"), back, error)) << error;
+        EXPECT_EQ(back.exif, original.exif) << iccBytes;
+        EXPECT_EQ(back.icc, original.icc) << iccBytes;
+        EXPECT_EQ(back.width, 16);  // the orientation is kept, not applied
+    }
+    // A profile with a chunk missing is dropped, not half kept.
+    Image original = noiseImage(ColourSpace::RGB, false, 8, 16, 12, 5);
+    addMetadata(original, 140000);
+    ASSERT_TRUE(saveImage(dir.file("m.jpg"), original, error)) << error;
+    Bytes bytes = readBytes(dir.file("m.jpg"));
+    const std::string chunk2("ICC_PROFILE\0\x02", 13);
+    const auto second = std::search(bytes.begin(), bytes.end(), chunk2.begin(), chunk2.end());
+    ASSERT_NE(second, bytes.end());
+    second[12] = 4;  // chunk 2 of 3 now claims to be chunk 4
+    writeBytes(dir.file("cut.jpg"), bytes);
+    Image cut;
+    ASSERT_TRUE(loadImage(dir.file("cut.jpg"), cut, error)) << error;
+    EXPECT_TRUE(cut.icc.empty());
+    EXPECT_EQ(cut.exif, original.exif);
+}
+
 TEST(JpegSave, QualityTradesSizeForFidelity) {
     ScratchDir dir;
     Image original = noiseImage(ColourSpace::RGB, false, 8, 32, 32, 7);
