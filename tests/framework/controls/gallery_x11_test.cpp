@@ -38,6 +38,7 @@ TEST(GalleryX11, ARealMouseDrivesTheControlsAndTheServerShowsThem) {
         const char* what;
         std::function<void(ui::Window&)> act;    // what the user does
         std::function<void(ui::Window&)> check;  // once the window has handled it
+        std::function<bool()> handled = [] { return true; };  // the sign of it, waited for up to 4 s
     };
     auto at = [](ui::Window& w, int x, int y) {
         const ui::Point s = w.clientToScreen({x, y});
@@ -70,18 +71,21 @@ TEST(GalleryX11, ARealMouseDrivesTheControlsAndTheServerShowsThem) {
              const ui::Rect& box = g.radius->boundingBox();
              EXPECT_FALSE(sameInside(before, ui::composeWindow(w), box.inflatedBy(40, 30)))
                  << "the thumb and its text did not move on the window";
-         }},
+         },
+         [&] { return g.radius->getValue() == 60 && g.radius->dragged() == 0; }},
         {"click the Preview switch",
          [&](ui::Window& w) { xdotool("mousemove --sync " + at(w, 746, 566) + " click 1"); },
-         [&](ui::Window&) { EXPECT_EQ(g.toggle->state, UiSelector::kOff); }},
+         [&](ui::Window&) { EXPECT_EQ(g.toggle->state, UiSelector::kOff); },
+         [&] { return g.toggle->state == UiSelector::kOff; }},
         {"click Undo", [&](ui::Window& w) { xdotool("mousemove --sync " + at(w, 651, 567) + " click 1"); },
-         [&](ui::Window&) {}},
+         [&](ui::Window&) {}, [&] { return !g.commands.empty() && g.commands.back() == 191; }},
         {"zoom to 100 %", [&](ui::Window& w) { xdotool("mousemove --sync " + at(w, 646, 166) + " click 1"); },
          [&](ui::Window&) {
              EXPECT_EQ(g.zoom[0]->state, UiSelector::kOn);
              EXPECT_EQ(g.zoom[3]->state, UiSelector::kOff);
              viewBefore = g.navigator->viewPosition();
-         }},
+         },
+         [&] { return g.zoom[0]->state == UiSelector::kOn; }},
         {"drag the navigator's view",
          [&](ui::Window& w) {
              const ui::Rect v = g.navigator->viewRect();
@@ -98,21 +102,22 @@ TEST(GalleryX11, ARealMouseDrivesTheControlsAndTheServerShowsThem) {
              ui::x11::sync();
              shownAtEnd = ui::testing::serverShows(server.display(), ui::x11::nativeWindow(w), ui::composeWindow(w),
                                                    mismatch);
-         }},
+         },
+         [&] { return g.navigator->viewPosition() != viewBefore && !g.navigator->dragging(); }},
         {"apply", [&](ui::Window& w) { xdotool("mousemove --sync " + at(w, 807, 609) + " click 1"); },
          [&](ui::Window&) {}},
     };
 
     size_t next = 0;
-    int wait = 0, ticks = 0;
+    int waited = 0, ticks = 0;
     const intptr_t code = g.run([&](ui::Window& w) {
         if (++ticks > 1500) ui::endDialog(w, -5);  // 30 s: something is stuck
         if (!ui::x11::nativeWindow(w) || !g.preview->buffers().transferred) return;
-        if (wait > 0 && --wait > 0) return;
+        if (next > 0 && !steps[next - 1].handled() && ++waited < 200) return;
         if (next > 0) steps[next - 1].check(w);
         if (next >= steps.size()) return;
         steps[next++].act(w);
-        wait = 10;  // 200 ms for the server's events to arrive and be handled
+        waited = 0;
     });
     EXPECT_EQ(code, 1) << "apply did not end the dialog";
     EXPECT_TRUE(shownAtStart) << mismatch;
