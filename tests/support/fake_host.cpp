@@ -31,8 +31,8 @@ const os::ResourceModule& noResources() {
     return module;
 }
 
-FakeHost::FakeHost(const fw::FilterDescription& f, const HostImageSpec& image)
-    : filter(f), spec(image), stride(image.width * image.planes * (image.sixteenBit ? 2 : 1) + image.padding) {
+FakeHost::FakeHost(const fw::FilterDescription& f, const HostImageShape& image)
+    : filter(f), shape(image), stride(image.width * image.planes * (image.sixteenBit ? 2 : 1) + image.padding) {
     useOwnRegistry();
     in.assign(static_cast<size_t>(stride) * static_cast<size_t>(image.height), 0);
     out.assign(in.size(), 0);
@@ -62,8 +62,8 @@ int16_t FakeHost::open(const os::ResourceModule& resources) {
 }
 
 int16_t FakeHost::openSession(const os::ResourceModule& resources) {
-    fw::libraryState().planesAtStart = spec.planes;
-    fw::libraryState().sixteenBitMode = spec.sixteenBit && filter.variant.sixteenBit;
+    fw::libraryState().planesAtStart = shape.planes;
+    fw::libraryState().sixteenBitMode = shape.sixteenBit && filter.variant.sixteenBit;
     return fw::openFilterSession(session, filter, fr, resources);
 }
 
@@ -81,9 +81,9 @@ int16_t FakeHost::renderSlots(const fw::ValueSlots& slots) {
 int16_t FakeHost::render() { return fw::render(*session.renderState); }
 
 size_t FakeHost::index(int x, int y, int c) const {
-    const size_t bytes = spec.sixteenBit ? 2 : 1;
+    const size_t bytes = shape.sixteenBit ? 2 : 1;
     return static_cast<size_t>(y) * static_cast<size_t>(stride) +
-           (static_cast<size_t>(x) * static_cast<size_t>(spec.planes) + static_cast<size_t>(c)) * bytes;
+           (static_cast<size_t>(x) * static_cast<size_t>(shape.planes) + static_cast<size_t>(c)) * bytes;
 }
 
 }  // namespace qm::test

@@ -16,7 +16,7 @@
 
 namespace qm::test {
 
-struct HostImageSpec {
+struct HostImageShape {
     int width = 0, height = 0;
     int planes = 3;
     bool sixteenBit = false;
@@ -26,7 +26,7 @@ struct HostImageSpec {
 
 class FakeHost {
 public:
-    FakeHost(const fw::FilterDescription& filter, const HostImageSpec& image);
+    FakeHost(const fw::FilterDescription& filter, const HostImageShape& image);
     ~FakeHost();
     FakeHost(const FakeHost&) = delete;
     FakeHost& operator=(const FakeHost&) = delete;
@@ -50,7 +50,7 @@ public:
     size_t index(int x, int y, int c = 0) const;
 
     const fw::FilterDescription& filter;
-    HostImageSpec spec;
+    HostImageShape shape;
     int32_t stride;
     std::vector<uint8_t> in, out, mask;
     FilterRecord fr{};

@@ -36,7 +36,7 @@ Gallery::Gallery() : manager_(resources_.module()) {
     host::Image photo;
     std::string error;
     if (host::loadImage(QM_SOURCE_DIR "/samples/seeding.jpg", photo, error) && photo.channels() == 3) {
-        host_.emplace(filterDescription(), test::HostImageSpec{photo.width, photo.height});
+        host_.emplace(filterDescription(), test::HostImageShape{photo.width, photo.height});
         std::copy(photo.pixels.begin(), photo.pixels.end(), host_->in.begin());
         if (host_->open() == noErr) {
             host_->session.dialog = this;

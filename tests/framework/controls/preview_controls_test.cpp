@@ -96,7 +96,7 @@ class Link;
 // test filter (gain 100 and offset 128 leave the image as it is) with a
 // dialog link that drives the progress strip.
 struct TestDialog {
-    explicit TestDialog(std::optional<test::HostImageSpec> image = std::nullopt);
+    explicit TestDialog(std::optional<test::HostImageShape> image = std::nullopt);
     ~TestDialog();
 
     ui::Colour backgroundAt(int x, int y) const { return background.pixel(x % 9, y % 7); }
@@ -161,7 +161,7 @@ public:
     int timers = 0;
 };
 
-TestDialog::TestDialog(std::optional<test::HostImageSpec> image) : manager(resources.module()) {
+TestDialog::TestDialog(std::optional<test::HostImageShape> image) : manager(resources.module()) {
     resources.addBitmap(kBackgroundSkinId, testing::numbered(9, 7, 30));
     resources.addBitmap(kProgressCellSkinId, cellSkin());
     std::ifstream cursor(QM_SOURCE_DIR "/resources/common/cursor120.cur", std::ios::binary);
@@ -221,7 +221,7 @@ TEST(Preview, TheAreaIsRoundedDownToMultiplesOfFourAndTheBuffersFollowIt) {
 }
 
 TEST(Preview, TheFirstDrawShowsTheTransferTextThenTheRenderedImageInABevel) {
-    TestDialog d(test::HostImageSpec{40, 30});
+    TestDialog d(test::HostImageShape{40, 30});
     UiPreview& p = d.makePreview();
     d.link->preview = &p;
     ASSERT_EQ(d.host->session.preview, &p.buffers());
@@ -312,7 +312,7 @@ TEST(Preview, FourPlanesShowTheCheckerboardAtAlphaZeroAndOutsideWithoutAnOpaqueB
     };
     for (const Case& c : {Case{kPreviewBackground, false}, Case{0x00CBD9E3u, true}}) {
         SCOPED_TRACE(c.background);
-        TestDialog d(test::HostImageSpec{40, 30, 4});
+        TestDialog d(test::HostImageShape{40, 30, 4});
         for (size_t i = 3; i < d.host->in.size(); i += 4) d.host->in[i] = 0;
         UiPreview& p = d.makePreview();
         p.background = c.background;
@@ -332,7 +332,7 @@ TEST(Preview, APreviewWhoseBuffersCannotBeHadStaysBlankAndTheRestWorks) {
     const size_t refuseFrom[] = {1'200'000, 1'000'000};  // the buffers; the picture as well
     for (size_t limit : refuseFrom) {
         SCOPED_TRACE(limit);
-        TestDialog d(test::HostImageSpec{40, 30, 4});
+        TestDialog d(test::HostImageShape{40, 30, 4});
         failAllocationsFrom = limit;
         UiPreview& p = d.makePreview();
         failAllocationsFrom = SIZE_MAX;
@@ -603,7 +603,7 @@ TEST(Ancor, TheLinkHasNoAreaUntilDrawnThenIsUnderlinedBlueAndPurpleOnceVisited) 
 // ---- the progress strip ----------------------------------------------------------------
 
 TEST(ProgressStrip, ARenderFillsTheCellsItReachesAndTheTimerClearsThem) {
-    TestDialog d(test::HostImageSpec{600, 200});
+    TestDialog d(test::HostImageShape{600, 200});
     ProgressStrip strip(d.manager, 6, 6, 606);
     d.link->strip = &strip;
     UiPreview& p = d.makePreview();
