@@ -6,10 +6,12 @@ HdSettings decodeSettings(const fw::ValueSlots& values) {
     fw::ValueSlots v = values;
     fw::limitSlots(kSettings, v);
     HdSettings s;
-    s.radiusHigh = v[kSlotRadius] & 511;
-    s.radiusLow = v[kSlotRadius] >> 9;
-    s.highlights = v[kSlotBrightness] & 511;
-    s.shadows = v[kSlotBrightness] >> 9;
+    const fw::Parts radius = fw::unpackParts(fw::ControlKind::Pair, v[kSlotRadius]);
+    const fw::Parts brightness = fw::unpackParts(fw::ControlKind::Pair, v[kSlotBrightness]);
+    s.radiusHigh = radius.first;
+    s.radiusLow = radius.second;
+    s.highlights = brightness.first;
+    s.shadows = brightness.second;
     s.contrast = v[kSlotContrast];
     s.softness = v[kSlotSoftness];
     s.preview = v[kSlotPreview] != 0;

@@ -2,28 +2,13 @@
 
 #include <array>
 #include <cmath>
-#include <iterator>
 
 namespace qm::lumivex {
 namespace {
 
-constexpr bool indexedBySlot() {
-    for (size_t i = 0; i < std::size(kSettings); ++i)
-        if (kSettings[i].slot != static_cast<int>(i)) return false;
-    return true;
-}
-static_assert(indexedBySlot(), "partsOf finds a slot's entry at its index");
-
-struct Parts {
-    int first, second;
-};
-
 // The two parts of a limited pad (7 bits each) or dual slider (9 bits each).
-Parts partsOf(const fw::ValueSlots& v, Slot slot) {
-    const int bits = fw::partBits(kSettings[slot].kind);
-    const int32_t value = v[static_cast<size_t>(slot)];
-    return {value & ((1 << bits) - 1), value >> bits};
-}
+fw::Parts pairOf(const fw::ValueSlots& v, Slot slot) { return fw::unpackParts(fw::ControlKind::Pair, v[slot]); }
+fw::Parts padOf(const fw::ValueSlots& v, Slot slot) { return fw::unpackParts(fw::ControlKind::Pad, v[slot]); }
 
 }  // namespace
 
@@ -56,21 +41,21 @@ LensSettings decodeLensSettings(const fw::ValueSlots& slots) {
     fw::limitSlots(kSettings, v);
     LensSettings s;
     s.smoothing = v[kSmoothing];
-    const auto [right, left] = partsOf(v, kMaskRightLeft);
+    const auto [right, left] = pairOf(v, kMaskRightLeft);
     s.maskRight = right;
     s.maskLeft = left;
-    const auto [angleX, angleY] = partsOf(v, kRefractionAngle);
+    const auto [angleX, angleY] = padOf(v, kRefractionAngle);
     s.angle = ringValue({angleX, angleY});
     s.deformation = v[kDeformation];
-    const auto [shiftX, shiftY] = partsOf(v, kLensShift);
+    const auto [shiftX, shiftY] = padOf(v, kLensShift);
     s.shiftX = shiftX;
     s.shiftY = shiftY;
     s.inclusion = v[kMaskInclusion];
-    const auto [bottom, top] = partsOf(v, kMaskBottomTop);
+    const auto [bottom, top] = pairOf(v, kMaskBottomTop);
     s.maskBottom = bottom;
     s.maskTop = top;
     s.previewOn = v[kPreviewOn];
-    const auto [skewX, skewY] = partsOf(v, kLensSkew);
+    const auto [skewX, skewY] = padOf(v, kLensSkew);
     s.skewX = skewX;
     s.skewY = skewY;
     return s;

@@ -217,10 +217,12 @@ TextureSettings decodeTextureSettings(const fw::ValueSlots& stored) {
     s.refract = at(kRefract);
     s.shaping = at(kShaping);
     s.smooth = at(kSmooth);
-    s.reliefX = at(kRelief) & 0x7F;
-    s.reliefY = at(kRelief) >> 7;
-    s.displacementX = at(kDisplacement) & 0x7F;
-    s.displacementY = at(kDisplacement) >> 7;
+    const fw::Parts relief = fw::unpackParts(fw::ControlKind::Pad, at(kRelief));
+    const fw::Parts displacement = fw::unpackParts(fw::ControlKind::Pad, at(kDisplacement));
+    s.reliefX = relief.first;
+    s.reliefY = relief.second;
+    s.displacementX = displacement.first;
+    s.displacementY = displacement.second;
     s.background = static_cast<uint32_t>(at(kBackground));
     s.corrugation = at(kCorrugation);
     s.reliefSmoothness = at(kReliefSmoothness);

@@ -26,8 +26,11 @@ enum Field : int {
 // A pad packs x in bits 0-6 and y in bits 7-13.
 struct Pad {
     int x = 25, y = 25;
-    static Pad unpack(int32_t v) { return {v & 0x7F, (v >> 7) & 0x7F}; }
-    int32_t pack() const { return x | y << 7; }
+    static Pad unpack(int32_t v) {
+        const fw::Parts p = fw::unpackParts(fw::ControlKind::Pad, v);
+        return {p.first, p.second};
+    }
+    int32_t pack() const { return fw::packParts(fw::ControlKind::Pad, x, y); }
     bool operator==(const Pad&) const = default;
 };
 

@@ -102,7 +102,7 @@ void closeFilterSession(FilterSession& session, int16_t result) {
     session.data.reset();
     if (result != noErr || session.record == nullptr) return;
     session.record->inRect = session.record->outRect = session.record->maskRect = Rect{0, 0, 0, 0};
-    if (session.keepsLastUsed) storeLastUsed(session);
+    storeLastUsed(session);
 }
 
 LibraryState& libraryState() {

@@ -20,13 +20,10 @@ int32_t limitToSetting(const Setting& setting, int32_t value) {
     if (!hasRange(setting.kind)) return value;
     const int part = partBits(setting.kind);
     if (part == 0) return std::clamp(value, setting.minimum, setting.maximum);
-    // Each part as unsigned bits, limited on its own.
-    const uint32_t mask = (1u << part) - 1;
-    const auto bits = static_cast<uint32_t>(value);
-    const auto first = static_cast<int32_t>(bits & mask);
-    const auto second = static_cast<int32_t>((bits >> part) & mask);
-    return packParts(setting.kind, std::clamp(first, setting.minimum, setting.maximum),
-                     std::clamp(second, setting.minimum, setting.maximum));
+    // Each part limited on its own.
+    const Parts p = unpackParts(setting.kind, value);
+    return packParts(setting.kind, std::clamp(p.first, setting.minimum, setting.maximum),
+                     std::clamp(p.second, setting.minimum, setting.maximum));
 }
 
 void limitSlots(SettingTable table, ValueSlots& slots) {

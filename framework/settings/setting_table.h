@@ -32,9 +32,18 @@ constexpr int partBits(ControlKind kind) {
 constexpr bool hasRange(ControlKind kind) {
     return kind != ControlKind::Colour && kind != ControlKind::Pattern;
 }
-// Two parts into one slot value, first (or x) low.
+// Two parts into one slot value, first (or x) low, and back (each part as
+// the unsigned bits of its width).
 constexpr int32_t packParts(ControlKind kind, int32_t first, int32_t second) {
     return first | second << partBits(kind);
+}
+struct Parts {
+    int32_t first, second;
+};
+constexpr Parts unpackParts(ControlKind kind, int32_t value) {
+    const int bits = partBits(kind);
+    const uint32_t mask = (1u << bits) - 1, v = static_cast<uint32_t>(value);
+    return {static_cast<int32_t>(v & mask), static_cast<int32_t>((v >> bits) & mask)};
 }
 
 // The reset commands of a dialog, a bit each; a setting lists those that
