@@ -1,12 +1,12 @@
 #include "framework/controls/ui_preview.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
 #include "framework/controls/control_manager.h"
 #include "framework/controls/engraving.h"
+#include "framework/controls/number_text.h"
 #include "framework/controls/skin_drawing.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/render_loop.h"
@@ -139,9 +139,7 @@ void UiPreview::renderNow() {
 }
 
 std::string UiPreview::meterText(uint32_t elapsedMs) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%.4i ", static_cast<int>(elapsedMs & 0x3FFF));
-    return text;
+    return numberText("%.4i ", static_cast<int>(elapsedMs & 0x3FFF));
 }
 
 void UiPreview::showMeter(ui::Surface& target) {

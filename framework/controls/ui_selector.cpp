@@ -1,10 +1,10 @@
 #include "framework/controls/ui_selector.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "framework/controls/control_manager.h"
 #include "framework/controls/interface_resources.h"
+#include "framework/controls/number_text.h"
 #include "framework/controls/skin_drawing.h"
 #include "platform/ui/dialog.h"
 
@@ -20,12 +20,7 @@ constexpr int kPickerRowPitch = 36;
 // The pop-up's template style: a popup with a border and a modal frame.
 constexpr uint32_t kPickerStyle = ui::kStylePopup | ui::kStyleBorder | ui::kStyleModalFrame;
 
-std::string twoDigits(int n) {
-    char text[16];
-    // "%0.2i": the zero flag adds nothing to the precision.
-    std::snprintf(text, sizeof text, "%.2i", n);
-    return text;
-}
+std::string twoDigits(int n) { return numberText("%.2i", n); }
 
 ui::Size textSize(const ControlManager& manager, std::string_view text) {
     const auto& font = interfaceResources(manager.module()).normalFont;

@@ -1,11 +1,11 @@
 #include "framework/controls/ui_slider.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "framework/controls/control_manager.h"
 #include "framework/controls/engraving.h"
 #include "framework/controls/interface_resources.h"
+#include "framework/controls/number_text.h"
 #include "framework/controls/skin_drawing.h"
 
 namespace qm::fw {
@@ -19,14 +19,6 @@ ui::Point unpackTextPosition(uint32_t word) {
 }
 
 int decimalDigits(int n) { return static_cast<int>(std::to_string(n).size()); }
-
-// "%0.3i" and "%0.2i": the 0 flag is ignored with a precision, so these
-// print exactly the same.
-std::string printed(const char* format, int n) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, n);
-    return text;
-}
 
 // Where a text goes and the area it is erased in and copied from.
 struct PlacedText {
@@ -290,9 +282,9 @@ int UiSlider::shownY(int offset) const {
 }
 
 std::string UiSlider::format(int shown, int digits) const {
-    if (digits == 3) return printed("%.3i", shown);
-    if (shown >= 0 && orientation_ != kTwoDimensional) return printed(" %.2i", shown);
-    return printed("%.2i", shown);
+    if (digits == 3) return numberText("%.3i", shown);
+    if (shown >= 0 && orientation_ != kTwoDimensional) return numberText(" %.2i", shown);
+    return numberText("%.2i", shown);
 }
 
 std::string UiSlider::firstText() const { return format(shownX(valueX_), digitsX_); }
@@ -300,7 +292,7 @@ std::string UiSlider::firstText() const { return format(shownX(valueX_), digitsX
 std::string UiSlider::verticalText() const { return format(shownY(valueY_), digitsY_); }
 
 namespace {
-std::string secondFormat(int offset, bool threeDigits) { return printed(threeDigits ? "%.3i" : "%.2i", offset); }
+std::string secondFormat(int offset, bool threeDigits) { return numberText(threeDigits ? "%.3i" : "%.2i", offset); }
 }  // namespace
 
 std::string UiSlider::secondText() const {
