@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "filters/keenwright/keenwright_dialog.h"
+#include "framework/host/filter_dialog.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/pixel_access.h"
 
@@ -71,7 +73,9 @@ const fw::FilterDescription kFilter{
     .defaultPosition = 2, .passCount = 4,
     .variant = fw::laterVariant("Please use images in RGB 8 Bits/Channel mode"),
     .prepare = prepareRender, .renderPass = renderPixel, .beginSession = beginSession,
-    .upgradeRecord = upgradeVersion1Record, .settings = kSettings
+    .upgradeRecord = upgradeVersion1Record, .settings = kSettings,
+    .dialog = {.run = fw::runSharpeningDialog, .createControls = createDialogControls,
+               .title = "Keenwright ", .version = "1.70", .helpPage = "KEENWRIGHT"}
 };
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <memory>
 #include <new>
 
+#include "filters/keenwrighthd/hd_dialog.h"
 #include "filters/keenwrighthd/hd_kernel.h"
+#include "framework/host/filter_dialog.h"
 #include "framework/host/filter_description.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/pixel_access.h"
@@ -91,7 +93,10 @@ const fw::FilterDescription kFilter{
     .name = "Keenwright HD", .format = kFormat, .registryKey = "Software\\Quillmere\\KeenwrightHD",
     .defaultPosition = 6, .passCount = 4,
     .variant = fw::laterVariant("Please use images in RGB 8/16 mode"), .prepare = prepare,
-    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings
+    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings,
+    .dialog = {.run = fw::runSharpeningDialog, .createControls = createDialogControls,
+               .title = "Keenwright HD ", .version = "2.00",
+               .captionExtra = "  High Definition Sharpening", .helpPage = "KEENWRIGHTHD"}
 };
 
 }  // namespace

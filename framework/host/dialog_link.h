@@ -8,11 +8,19 @@
 
 namespace qm::fw {
 
+struct RenderState;
+
 class DialogLink {
 public:
     virtual ~DialogLink() = default;
 
     virtual SlotControls& controls() = 0;
+
+    // Before the preparation step of a preview render: the view the
+    // navigator and the zoom buttons chose (state.view) and the region's
+    // size, also kept as the preview's rendered size. The default is the
+    // Fit view at the preview's rendered size.
+    virtual void chooseView(RenderState&) {}
 
     // Between rows of a preview render: takes the first waiting mouse message
     // (0x0200..0x020E) of the dialog out of the queue and offers it to the

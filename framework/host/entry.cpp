@@ -1,6 +1,5 @@
 #include "framework/host/entry.h"
 
-#include "framework/host/dialog_runner.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/render_loop.h"
 #include "framework/host/render_state.h"
@@ -24,7 +23,8 @@ int16_t continueFilter(const FilterDescription& filter, FilterRecord& fr) {
         if (showDialog) {
             lib.showDialogFlag = false;
             seedRandom(os::tickCount());
-            if (!runFilterDialog(session, *session.renderState, result)) {
+            const DialogSpec& dialog = filter.dialog;
+            if (!dialog.run || !dialog.run(session, *session.renderState, result)) {
                 ui::messageBox(fr.platformData, "E", "", ui::kMbOk);
                 result = userCanceledErr;
             }

@@ -13,6 +13,24 @@ namespace qm::fw {
 
 struct FilterSession;
 struct RenderState;
+class DialogBuilder;
+
+// The filter's dialog: the shell that runs it and the filter's part of it.
+struct DialogSpec {
+    // Runs the modal dialog; its result (noErr apply, userCanceledErr
+    // cancel, memFullErr a failed preview render) goes to result. False when
+    // the dialog cannot be created. Null: the filter has no dialog.
+    bool (*run)(FilterSession& session, RenderState& state, int16_t& result) = nullptr;
+    // Creates the filter's controls in slot order, calling the builder for
+    // the shell's controls where the filter's order places them.
+    void (*createControls)(DialogBuilder& builder) = nullptr;
+    // The caption: title, version, the build's word size, extra text.
+    const char* title = "";
+    const char* version = "";
+    const char* captionExtra = "";
+    // The HTML help page among the plug-in's resources (type "HTML").
+    const char* helpPage = nullptr;
+};
 
 // The filter's own state of one session (buffers, kernels, tables); the
 // session owns it and frees it when it closes.
@@ -43,6 +61,8 @@ struct FilterDescription {
 
     // Every setting, in record order: names (of preset texts), ranges, resets.
     SettingTable settings{};
+
+    DialogSpec dialog{};
 };
 
 // Each filter defines this once; its plug-in's entry point and its preset

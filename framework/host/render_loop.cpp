@@ -82,7 +82,8 @@ int16_t renderPreview(RenderState& state) {
         r.maskStride = preview.width;
         r.width = preview.renderedWidth;
         r.height = preview.renderedHeight;
-        state.view.kind = SourceView::Kind::Fit;
+        state.view = SourceView{SourceView::Kind::Fit};
+        dialog.chooseView(state);
 
         if (session.filter->prepare(state) != 0) return memFullErr;
 

@@ -26,29 +26,6 @@ bool validValue(const PresetContext& session, const RecordBuffer& data, uint32_t
            validateRecord(data.data(), session.format);
 }
 
-// Value number index of the plug-in key, read into 64-byte name and L-byte
-// data buffers as the list reads it.
-struct UserValue {
-    long result = reg::kFileNotFound;
-    std::string name;
-    bool valid = false;
-    RecordBuffer data{};
-};
-
-UserValue enumerateUserValue(const PresetContext& session, uint32_t index) {
-    UserValue v;
-    std::array<char, kPresetNameBuffer> name{};
-    uint32_t nameLength = kPresetNameBuffer;
-    uint32_t type = reg::kTypeNone;
-    uint32_t size = static_cast<uint32_t>(session.recordBytes());
-    v.result = reg::enumValue(reg::Root::CurrentUser, session.registryKey, index, name.data(),
-                              &nameLength, &type, v.data.data(), &size);
-    if (v.result != reg::kSuccess) return v;
-    v.name.assign(name.data(), std::min<uint32_t>(nameLength, kPresetNameBuffer - 1));
-    v.valid = validValue(session, v.data, type, size);
-    return v;
-}
-
 std::vector<os::ResourceId> factoryNames(const os::ResourceModule& resources) {
     std::vector<os::ResourceId> names;
     resources.enumerateNames(os::ResourceId::of(kFactoryPresetType), [&](const os::ResourceId& n) {
@@ -59,6 +36,35 @@ std::vector<os::ResourceId> factoryNames(const os::ResourceModule& resources) {
 }
 
 }  // namespace
+
+PresetValue presetValueAt(const PresetContext& session, uint32_t index) {
+    PresetValue v;
+    std::array<char, kPresetNameBuffer> name{};
+    uint32_t nameLength = kPresetNameBuffer;
+    uint32_t type = reg::kTypeNone;
+    uint32_t size = static_cast<uint32_t>(session.recordBytes());
+    v.result = reg::enumValue(reg::Root::CurrentUser, session.registryKey, index, name.data(),
+                              &nameLength, &type, v.data.data(), &size);
+    if (v.result == reg::kSuccess) {
+        v.name.assign(name.data(), std::min<uint32_t>(nameLength, kPresetNameBuffer - 1));
+        v.valid = validValue(session, v.data, type, size);
+        return v;
+    }
+    if (v.result != reg::kMoreData) return v;
+    // A name of 64 or more characters, or data longer than a record: the
+    // value is there but no record. It is listed as invalid rather than
+    // ending the list, which would hide every preset after it.
+    std::string longName(kLongNameBuffer, '\0');
+    uint32_t longLength = kLongNameBuffer;
+    if (reg::enumValue(reg::Root::CurrentUser, session.registryKey, index, longName.data(),
+                       &longLength, nullptr, nullptr, nullptr) != reg::kSuccess)
+        return v;
+    v.name.assign(longName.data(), std::min<uint32_t>(longLength, kLongNameBuffer - 1));
+    v.result = reg::kSuccess;
+    v.data.fill(0);
+    v.valid = false;
+    return v;
+}
 
 void writeLastUsed(const PresetContext& session, const uint8_t* record) {
     reg::setValue(reg::Root::CurrentUser, session.registryKey, kLastUsedName, reg::kTypeBinary,
@@ -137,7 +143,7 @@ PresetList buildPresetList(const PresetContext& session, const os::ResourceModul
     PresetList list;
     for (uint32_t i = 0; i < static_cast<uint32_t>(kMaxUserPresets); ++i) {
         // A name or data that does not fit ends the list here.
-        const UserValue v = enumerateUserValue(session, i);
+        const PresetValue v = presetValueAt(session, i);
         if (v.result != reg::kSuccess) break;
         const char prefix =
             !v.valid ? '?' : (isPinned(v.data.data(), session.recordBytes()) ? '#' : '>');
@@ -176,7 +182,7 @@ PresetLoad loadPresetAt(PresetContext& session, PresetList& list,
     if (index < 0) return PresetLoad::Nothing;
 
     // The value of that number, whether or not the list showed it there.
-    const UserValue v = enumerateUserValue(session, static_cast<uint32_t>(index));
+    const PresetValue v = presetValueAt(session, static_cast<uint32_t>(index));
     if (v.result == reg::kSuccess) {
         PresetLoad outcome = PresetLoad::InvalidUserPreset;
         if (v.valid) {

@@ -19,7 +19,8 @@ namespace qm::fw {
 
 constexpr uint32_t kFactoryPresetType = 2000;
 constexpr int kMaxUserPresets = 1000;
-constexpr uint32_t kPresetNameBuffer = 64;  // a value name of 64 or more characters ends the list
+constexpr uint32_t kPresetNameBuffer = 64;   // the names a record value may have: up to 63 characters
+constexpr uint32_t kLongNameBuffer = 16384;  // what a registry value name can be at most
 constexpr const char* kLastUsedName = "Last Used";
 constexpr const char* kSavePresetEntry = "SAVE USER PRESET";
 constexpr const char* kNotValidPresetText = "Not Valid Preset         ";
@@ -28,6 +29,18 @@ constexpr const char* kNotValidPresetText = "Not Valid Preset         ";
 std::string presetDisplayName(std::string_view resourceName);
 // The way back: upper case, every blank but one in the last place as "_".
 std::string presetResourceName(std::string_view entryText);
+
+// Value number index of the plug-in key. A value that is not a record (a
+// string, another length, a failed check, a name of 64 or more characters)
+// answers success with valid false; result is the registry's answer
+// otherwise (kNoMoreItems past the last value).
+struct PresetValue {
+    long result = 2;
+    std::string name;
+    bool valid = false;
+    RecordBuffer data{};  // the first L bytes of the value, zero beyond it
+};
+PresetValue presetValueAt(const PresetContext& session, uint32_t index);
 
 struct PresetList {
     // User presets ("?" invalid, "#" pinned, ">" otherwise, then the name),
