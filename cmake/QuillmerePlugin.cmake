@@ -10,7 +10,9 @@
 # resource table, with the resources of the manifest packed in. Manifest
 # entries of kind preset are factory preset texts: they need FILTER_LIB, from
 # which TARGET_presetc is built to compile each into
-# TARGET_presets/<NAME>.bin for the packer.
+# TARGET_presets/<NAME>.bin for the packer. An entry of kind settings (its
+# source word is not read) is the settings resource the same compiler writes
+# from the filter's setting table and the manifest's preset names.
 set(QM_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin_exports.map)
 
 function(add_quillmere_plugin target)
@@ -28,6 +30,8 @@ function(add_quillmere_plugin target)
   set(deps ${manifest})
   set(presetdir ${CMAKE_CURRENT_BINARY_DIR}/${target}_presets)
   set(packer_options "")
+  set(preset_names "")
+  set(settings_resource FALSE)
   file(STRINGS ${manifest} lines)
   foreach(line IN LISTS lines)
     string(REGEX REPLACE "#.*" "" line "${line}")
@@ -37,7 +41,6 @@ function(add_quillmere_plugin target)
     endif()
     string(REGEX REPLACE "[ \t]+" ";" words "${line}")
     list(GET words -1 source)
-    list(APPEND deps ${resdir}/${source})
 
     list(LENGTH words count)
     if(count EQUAL 4)
@@ -45,9 +48,12 @@ function(add_quillmere_plugin target)
     else()
       set(kind "")
     endif()
-    if(kind STREQUAL "preset")
+    if(NOT kind STREQUAL "settings")
+      list(APPEND deps ${resdir}/${source})
+    endif()
+    if(kind STREQUAL "preset" OR kind STREQUAL "settings")
       if(NOT P_FILTER_LIB)
-        message(FATAL_ERROR "${target}: preset resources need FILTER_LIB")
+        message(FATAL_ERROR "${target}: ${kind} resources need FILTER_LIB")
       endif()
       if(NOT TARGET ${target}_presetc)
         add_executable(${target}_presetc ${CMAKE_SOURCE_DIR}/tools/presetc/main.cpp)
@@ -56,6 +62,10 @@ function(add_quillmere_plugin target)
           RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
         set(packer_options --compiled ${presetdir})
       endif()
+    endif()
+    if(kind STREQUAL "settings")
+      set(settings_resource TRUE)
+    elseif(kind STREQUAL "preset")
       list(GET words 1 name)
       string(TOUPPER "${name}" name)
       set(record ${presetdir}/${name}.bin)
@@ -65,8 +75,18 @@ function(add_quillmere_plugin target)
         DEPENDS ${target}_presetc ${resdir}/${source}
         COMMENT "Compiling preset ${name} of ${target}")
       list(APPEND deps ${record})
+      list(APPEND preset_names ${name})
     endif()
   endforeach()
+  if(settings_resource)
+    set(described ${presetdir}/settings.bin)
+    add_custom_command(OUTPUT ${described}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${presetdir}
+      COMMAND ${target}_presetc --describe ${described} ${preset_names}
+      DEPENDS ${target}_presetc
+      COMMENT "Describing the settings of ${target}")
+    list(APPEND deps ${described})
+  endif()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
 
   set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)

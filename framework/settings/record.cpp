@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/pluginapi/settings_record.h"
+
 namespace qm::fw {
 
 namespace {
@@ -17,51 +19,17 @@ int widthOf(int width) { return std::clamp(width, 0, 32); }
 
 bool validSlot(int slot) { return slot >= 0 && slot < kValueSlots; }
 
-bool bitAt(const uint8_t* record, int bits, int p) {
-    if (p >= bits) return false;  // beyond byte L-1 reads as 0
-    return (record[p / 8] & (0x80u >> (p % 8))) != 0;
-}
-
-void setBitAt(uint8_t* record, int bits, int p, bool on) {
-    if (p >= bits) return;  // beyond byte L-1 is dropped
-    const auto mask = static_cast<uint8_t>(0x80u >> (p % 8));
-    if (on)
-        record[p / 8] = static_cast<uint8_t>(record[p / 8] | mask);
-    else
-        record[p / 8] = static_cast<uint8_t>(record[p / 8] & ~mask);
-}
-
-void writeCheckValue(uint8_t* record, int bytes) {
-    const uint32_t sum = rollingChecksum(record + 4, static_cast<size_t>(bytes - 4));
-    for (int i = 0; i < 4; ++i) record[i] = static_cast<uint8_t>(sum >> (8 * i));
-}
-
-uint32_t littleEndian32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
 }  // namespace
 
 uint32_t rollingChecksum(const uint8_t* bytes, size_t length) {
-    uint32_t a = 0;
-    for (size_t i = 0; i < length; ++i) {
-        // Not a rotation: the old bit 31 is lost and bit 0 copies the new bit 31.
-        for (int n = 0; n < 11; ++n) {
-            a <<= 1;
-            if (a & 0x80000000u) a |= 1u;
-        }
-        a ^= 0x55u;
-        a += bytes[i];
-    }
-    return a;
+    return record::rollingChecksum(bytes, length);
 }
 
 bool validateRecord(const uint8_t* record, const RecordFormat& format) {
     const int bytes = bytesOf(format.length);
     if (bytes < kHeaderBytes) return false;
     if (record[4] != format.id) return false;
-    return rollingChecksum(record + 4, static_cast<size_t>(bytes - 4)) == littleEndian32(record);
+    return record::checkValueMatches(record, bytes);
 }
 
 void packFields(uint8_t* record, const RecordFormat& format, const ValueSlots& slots) {
@@ -71,7 +39,7 @@ void packFields(uint8_t* record, const RecordFormat& format, const ValueSlots& s
         const int w = widthOf(width);
         // A slot outside the array still takes its bits, so later fields keep their place.
         const uint32_t v = validSlot(slot) ? static_cast<uint32_t>(slots[slot]) : 0u;
-        for (int k = 0; k < w; ++k) setBitAt(record, bits, p + k, ((v >> k) & 1u) != 0);
+        record::writeField(record, bits, p, w, v);
         p += w;
     });
 }
@@ -81,9 +49,7 @@ void unpackFields(const uint8_t* record, const RecordFormat& format, ValueSlots&
     int p = kFirstFieldBit;
     format.fields.forEach([&](int slot, int width) {
         const int w = widthOf(width);
-        uint32_t v = 0;
-        for (int k = 0; k < w; ++k)
-            if (bitAt(record, bits, p + k)) v |= 1u << k;
+        const uint32_t v = record::readField(record, bits, p, w);
         if (validSlot(slot)) slots[slot] = static_cast<int32_t>(v);
         p += w;
     });
@@ -102,7 +68,7 @@ void encodeRecord(uint8_t* record, const RecordFormat& format, ValueSlots& slots
     const int bytes = bytesOf(format.length);
     if (bytes < kHeaderBytes) return;
     record[5] = format.version;
-    writeCheckValue(record, bytes);
+    record::writeCheckValue(record, bytes);
 }
 
 void decodeRecord(const uint8_t* record, const RecordFormat& format, ValueSlots& slots) {
@@ -125,7 +91,7 @@ void sealRecord(uint8_t* record, const RecordFormat& format, bool pinned) {
     last = static_cast<uint8_t>(pinned ? (last | 1u) : (last & ~1u));
     record[4] = format.id;
     record[5] = format.version;
-    writeCheckValue(record, bytes);
+    record::writeCheckValue(record, bytes);
 }
 
 bool sameSettings(const uint8_t* a, const uint8_t* b, int length) {
@@ -140,7 +106,7 @@ bool isPinned(const uint8_t* record, int length) {
 
 int32_t recordInteger(const uint8_t* record, int index) {
     if (index < 0 || index >= kRecordBufferSize / 4) return 0;
-    return static_cast<int32_t>(littleEndian32(record + 4 * index));
+    return static_cast<int32_t>(record::littleEndian32(record + 4 * index));
 }
 
 void setRecordInteger(uint8_t* record, int index, int32_t value) {

@@ -3,7 +3,8 @@
 // .incbin; compiled ones (the PiPL, the scripting terminology) are written
 // beside the source first.
 // Factory presets (kind preset) come already compiled, one DIR/<NAME>.bin
-// per entry, from the plug-in's preset compiler (--compiled DIR).
+// per entry, from the plug-in's preset compiler (--compiled DIR); so does
+// the settings resource (kind settings), as DIR/settings.bin.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -137,13 +138,15 @@ int main(int argc, char** argv) {
             }
             paths.push_back(blob.string());
             sizes.push_back(bytes.size());
-        } else if (e.kind == "preset") {
-            // Compiled by the plug-in's preset compiler into DIR/<NAME>.bin.
+        } else if (e.kind == "preset" || e.kind == "settings") {
+            // Compiled by the plug-in's preset compiler into DIR/<NAME>.bin
+            // (the settings resource into DIR/settings.bin).
             if (compiledDir.empty()) {
-                std::fprintf(stderr, "%spreset entries need --compiled DIR\n", where().c_str());
+                std::fprintf(stderr, "%s%s entries need --compiled DIR\n", where().c_str(), e.kind.c_str());
                 return 1;
             }
-            fs::path record = fs::absolute(fs::path(compiledDir) / (e.name + ".bin"));
+            const std::string stem = e.kind == "settings" ? std::string("settings") : e.name;
+            fs::path record = fs::absolute(fs::path(compiledDir) / (stem + ".bin"));
             std::error_code sizeError;
             uintmax_t size = fs::file_size(record, sizeError);
             if (sizeError || size > 0x7FFFFFFF) {
