@@ -108,7 +108,7 @@ std::optional<uint32_t> readHexNumber(std::string_view s, size_t maxDigits) {
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) {
+    explicit Parser(std::string_view text) : text_(text) {
         if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
         size_t start = 0;
         while (start <= text.size()) {
@@ -117,12 +117,14 @@ public:
             std::string_view line = text.substr(start, end - start);
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             lines_.push_back(line);
+            ends_.push_back(end == text.size() ? end : end + 1);
             if (end == text.size()) break;
             start = end + 1;
         }
         // A final "\n" leaves an empty last piece that is no line of its own.
         if (!lines_.empty() && lines_.back().empty() && !text.empty() && text.back() == '\n') {
             lines_.pop_back();
+            ends_.pop_back();
         }
     }
 
@@ -137,6 +139,11 @@ public:
     }
 
 private:
+    // Offsets count from the start of the text as given, byte-order mark included.
+    Span spanOf(size_t first, size_t last) const {
+        return {static_cast<size_t>(lines_[first].data() - text_.data()), ends_[last]};
+    }
+
     void bad(size_t first, size_t last) {
         for (size_t i = first; i <= last; ++i) result_.badLines.push_back(static_cast<int>(i + 1));
     }
@@ -172,6 +179,7 @@ private:
             return;
         }
         result_.keys.push_back(std::move(key));
+        result_.places.push_back({spanOf(i, i), {}});
         current_ = result_.keys.size() - 1;
     }
 
@@ -182,6 +190,7 @@ private:
             bad(first, last);
         } else {
             result_.keys[current_].key.values.push_back(std::move(*value));
+            result_.places[current_].values.push_back(spanOf(first, last));
         }
         return last + 1;
     }
@@ -250,7 +259,9 @@ private:
         return value;
     }
 
+    std::string_view text_;
     std::vector<std::string_view> lines_;
+    std::vector<size_t> ends_;  // where each line's line end finishes
     ParseResult result_;
     static constexpr size_t kNoKey = SIZE_MAX;
     size_t current_ = kNoKey;  // index into result_.keys
@@ -325,6 +336,12 @@ void appendValue(std::string& out, const Value& value) {
 
 ParseResult parse(std::string_view text) {
     return Parser(text).run();
+}
+
+std::string formatValue(const Value& value) {
+    std::string out;
+    appendValue(out, value);
+    return out;
 }
 
 std::string format(const std::vector<RootedKey>& keys) {

@@ -1,6 +1,10 @@
 // The registry: two roots of keys holding named REG_SZ or REG_BINARY values.
 //
-// Each root is kept as one REGEDIT4 text file. Every operation opens the file,
+// Each root is kept as one REGEDIT4 text file. A write changes only the lines
+// of the values it touches: comments, other roots, value types and lines it
+// does not understand stay byte for byte where they were. A file that is not
+// registry text at all (UTF-16, binary) is never rewritten, a read-only file
+// is not replaced, and a symbolic link is written through to its target. Every operation opens the file,
 // acts and lets go again, so separate processes see each other's writes. A
 // write takes an advisory lock, re-reads the file, applies its change, writes a
 // temporary file, syncs it and renames it over the old one: concurrent writers
@@ -25,6 +29,7 @@ constexpr long kFileNotFound = 2;   // key or value missing
 constexpr long kAccessDenied = 5;   // the root's file cannot be written
 constexpr long kMoreData = 234;     // a name or data buffer is too small
 constexpr long kNoMoreItems = 259;  // enumeration index past the last value
+constexpr long kRegistryCorrupt = 1015;  // the root's file is not registry text; left untouched
 
 // Value types.
 constexpr uint32_t kTypeNone = 0;
@@ -75,5 +80,11 @@ struct Key {
 std::vector<Key> readRoot(Root root);
 // Merges the keys into the root (values replaced or appended), one atomic write.
 long mergeIntoRoot(Root root, const std::vector<Key>& keys);
+
+// Why the root's file cannot be used, for the user: "" when it can (a missing
+// file is an empty root). A folder or unreadable file in its place, or one
+// that is not registry text, is always reported; a read-only file only when
+// writing is meant.
+std::string rootTrouble(Root root, bool writing);
 
 }  // namespace qm::os::registry

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -390,62 +391,6 @@ std::string payload(int round, int index) {
     return data;
 }
 
-// Kills a writer at some point in a stream of writes, several times: whatever
-// moment it dies at, the root is the last complete file.
-TEST_F(Registry, KilledWriterLeavesAWholeFile) {
-    constexpr int kRounds = 4;
-    std::vector<size_t> written(kRounds, 0);
-    for (int round = 0; round < kRounds; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        int done[2];
-        ASSERT_EQ(::pipe(done), 0);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(done[0]);
-            for (int i = 0;; ++i) {
-                const std::string name = "r" + std::to_string(round) + "-" + std::to_string(i);
-                if (set(name, payload(round, i)) != reg::kSuccess) ::_exit(1);
-                const char c = 'w';
-                if (::write(done[1], &c, 1) != 1) ::_exit(1);
-            }
-        }
-        ASSERT_GT(pid, 0);
-        ::close(done[1]);
-        int reported = 0;
-        char c;
-        while (reported < 5 + 3 * round && ::read(done[0], &c, 1) == 1) ++reported;
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ::close(done[0]);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own";
-
-        const auto parsed = qm::os::regedit::parse(readText(hkcuFile()));
-        ASSERT_TRUE(parsed.hasHeader);
-        ASSERT_TRUE(parsed.badLines.empty());
-        ASSERT_EQ(parsed.keys.size(), 1u);
-        // Earlier rounds complete and unchanged, then a gapless run of this
-        // round's values holding at least every write reported done.
-        const auto& values = parsed.keys[0].key.values;
-        size_t v = 0;
-        for (int r = 0; r <= round; ++r) {
-            const size_t count = r < round ? written[r] : values.size() - v;
-            for (size_t i = 0; i < count; ++i, ++v) {
-                const std::string name = "r" + std::to_string(r) + "-" + std::to_string(i);
-                ASSERT_LT(v, values.size());
-                ASSERT_EQ(values[v].name, name);
-                EXPECT_EQ(values[v].data, bytes(payload(r, static_cast<int>(i)))) << name;
-            }
-            if (r == round) written[round] = count;
-        }
-        EXPECT_GE(written[round], static_cast<size_t>(reported));
-    }
-    // The next write clears what the dead writers left behind.
-    ASSERT_EQ(set("after", "1"), reg::kSuccess);
-    EXPECT_EQ(folderEntries(dir_),
-              (std::set<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
-}
-
 // The file size limit stops a write exactly in the middle of the file: its
 // signal kills the writer there, or, ignored, the write fails there.
 TEST_F(Registry, WriteCutShortLeavesThePreviousFile) {
@@ -511,46 +456,210 @@ TEST_F(Registry, UnwritableRootAnswersAnErrorAndChangesNothing) {
     EXPECT_EQ(readText(dir_ + "/plain"), "not a folder");
 }
 
-TEST_F(Registry, DamagedRootKeepsWhatParses) {
+// What a write does not touch stays byte for byte where it was: comments,
+// other value types, other roots and keys, lines that do not parse, a cut-off
+// end, CRLF line ends.
+TEST_F(Registry, WritesKeepEveryLineTheyDoNotChange) {
+    const std::string key = std::string("[HKEY_CURRENT_USER\\") + kKey + "]";
+    const std::string head = "REGEDIT4\n\n; kept by hand\n" + key +
+                             "\n\"Count\"=dword:0000002A\n; between values\n\"Soft\"=hex:01,02\n";
+    const std::string rest = "\n[HKEY_LOCAL_MACHINE\\Software\\Quillmere\\Lumivex]\n\"m\"=hex:00\n\n"
+                             "[HKEY_CLASSES_ROOT\\.reg]\n@=\"regfile\"\n[-HKEY_CURRENT_USER\\Old]\n"
+                             "[HKEY_CURRENT_USER\\Software\\Other]\n\"Multi\"=hex(7):61,00,00,00\n"
+                             "\"Path\"=\"C:\\\\x\"\nno value line\n";
+    const std::string cut = "\"Cut\"=hex:0";  // a file that ends in the middle of a line
     struct Case {
         const char* label;
-        std::string text;
-        std::vector<std::string> kept;
+        std::string before;
+        std::function<long()> change;
+        std::string after;
     };
+    const Case cases[] = {
+        {"a new value after the key's last one", head + rest,
+         [] { return set("Last Used", "\x11"); }, head + "\"Last Used\"=hex:11\n" + rest},
+        {"a value replaced in its line", head + rest, [] { return set("soft", "\x03"); },
+         head.substr(0, head.size() - 17) + "\"Soft\"=hex:03\n" + rest},
+        {"a value deleted with its line", head + rest,
+         [] { return reg::deleteValue(Root::CurrentUser, kKey, "Soft"); },
+         head.substr(0, head.size() - 17) + rest},
+        {"a new key at the end", head + rest, [] { return set("x", "\x01", "Software\\New"); },
+         head + rest + "\n[HKEY_CURRENT_USER\\Software\\New]\n\"x\"=hex:01\n\n"},
+        {"a cut-off end", head + rest + cut, [] { return set("Last Used", "\x11", "Software\\Other"); },
+         head + rest.substr(0, rest.size() - 14) + "\"Last Used\"=hex:11\nno value line\n" + cut},
+        {"a last line without its line end", "REGEDIT4\n\n" + key + "\n\"a\"=hex:01",
+         [] { return set("b", "\x02"); },
+         "REGEDIT4\n\n" + key + "\n\"a\"=hex:01\n\"b\"=hex:02\n"},
+        {"CRLF line ends", "REGEDIT4\r\n\r\n" + key + "\r\n\"a\"=hex:01\r\n\r\n",
+         [] { return set("b", "\x02"); },
+         "REGEDIT4\r\n\r\n" + key + "\r\n\"a\"=hex:01\r\n\"b\"=hex:02\r\n\r\n"},
+        {"a repeated value: the later one is what reads, both lines go",
+         "REGEDIT4\n\n" + key + "\n\"a\"=hex:01\n\"b\"=hex:02\n\"A\"=hex:03\n",
+         [] { return query("a") == "\x03" ? set("a", "\x04") : -1; },
+         "REGEDIT4\n\n" + key + "\n\"a\"=hex:04\n\"b\"=hex:02\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        writeText(hkcuFile(), c.before);
+        ASSERT_EQ(c.change(), reg::kSuccess);
+        EXPECT_EQ(readText(hkcuFile()), c.after);
+    }
+    // What the untouched lines say still reads.
+    writeText(hkcuFile(), head + rest);
+    uint32_t type = 0;
+    EXPECT_EQ(reg::queryValue(Root::CurrentUser, kKey, "Count", &type, nullptr, nullptr), reg::kSuccess);
+    EXPECT_EQ(type, reg::kTypeDword);
+    EXPECT_EQ(query("Path", "Software\\Other"), "C:\\x");
+    EXPECT_EQ(query("m", "Software\\Quillmere\\Lumivex"), std::nullopt);  // another root's section
+}
+
+// UTF-16 text, binary noise or a foreign format reads as an empty root and is
+// never rewritten from that emptiness.
+TEST_F(Registry, FilesThatAreNoRegistryTextAreLeftAlone) {
+    auto utf16 = [](std::string_view ascii, bool bom) {
+        std::string out = bom ? std::string("\xFF\xFE") : std::string();
+        for (char c : ascii) {
+            out += c;
+            out += '\0';
+        }
+        return out;
+    };
+    const std::string text = std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\") +
+                             kKey + "]\r\n\"Soft\"=hex:01\r\n";
     std::string noise;
     uint32_t seed = 12345;
     for (int i = 0; i < 4096; ++i) {
         seed = seed * 1103515245u + 12345u;
         noise += static_cast<char>(seed >> 24);
     }
-    const std::string goodKey = "[HKEY_CURRENT_USER\\Software\\Quillmere\\KeenwrightHD]\n";
-    const Case cases[] = {
-        {"garbage between values",
-         "REGEDIT4\n\n" + goodKey + "\"a\"=hex:61\n" + noise.substr(0, 200) +
-             "\n\"b\"=hex:62,zz\n\"c\"=hex:63\n[HKEY_LOCAL_MACHINE\\" + kKey +
-             "]\n\"other root\"=hex:00\n" + goodKey + "\"d\"=hex:64\n\"cut\"=hex:6",
-         {"a", "c", "d"}},
-        {"no header, CRLF",
-         "\r\n" + goodKey.substr(0, goodKey.size() - 1) + "\r\n\"a\"=hex:61\r\n", {"a"}},
-        {"noise only", noise, {}},
-        {"empty", "", {}},
+    const std::pair<const char*, std::string> cases[] = {
+        {"UTF-16 with its mark", utf16(text, true)},
+        {"UTF-16 without", utf16(text.substr(38), false)},
+        {"noise", noise},
+        {"another format", "<?xml version=\"1.0\"?>\n[HKEY_CURRENT_USER\\x]\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        writeText(hkcuFile(), c.text);
-        EXPECT_EQ(names(), c.kept);
-        for (const std::string& n : c.kept) EXPECT_EQ(query(n), n);
-        EXPECT_EQ(query("other root"), std::nullopt);
-
-        // A write rewrites the file from what was kept.
-        ASSERT_EQ(set("new", "new"), reg::kSuccess);
-        std::vector<std::string> all = c.kept;
-        all.push_back("new");
-        EXPECT_EQ(names(), all);
-        const auto parsed = qm::os::regedit::parse(readText(hkcuFile()));
-        EXPECT_TRUE(parsed.hasHeader);
-        EXPECT_TRUE(parsed.badLines.empty());
+    for (const auto& [label, content] : cases) {
+        SCOPED_TRACE(label);
+        writeText(hkcuFile(), content);
+        EXPECT_EQ(names(), std::vector<std::string>{});
+        EXPECT_EQ(set("Last Used", "1"), reg::kRegistryCorrupt);
+        EXPECT_EQ(reg::mergeIntoRoot(Root::CurrentUser, {{kKey, {}}}), reg::kRegistryCorrupt);
+        EXPECT_EQ(reg::deleteValue(Root::CurrentUser, kKey, "Soft"), reg::kFileNotFound);
+        EXPECT_EQ(readText(hkcuFile()), content);
+        EXPECT_NE(reg::rootTrouble(Root::CurrentUser, false).find("not a REGEDIT4"), std::string::npos);
     }
+    // The same text in plain bytes is a registry file like any other.
+    writeText(hkcuFile(), text);
+    EXPECT_EQ(names(), std::vector<std::string>{"Soft"});
+    EXPECT_EQ(reg::rootTrouble(Root::CurrentUser, true), "");
+}
+
+TEST_F(Registry, ReadOnlyFileIsNotReplaced) {
+    ASSERT_EQ(set("kept", "1"), reg::kSuccess);
+    ASSERT_EQ(::chmod(hkcuFile().c_str(), 0444), 0);
+    const std::string before = readText(hkcuFile());
+    struct stat was {};
+    ASSERT_EQ(::stat(hkcuFile().c_str(), &was), 0);
+
+    EXPECT_EQ(set("new", "2"), reg::kAccessDenied);
+    EXPECT_EQ(reg::deleteValue(Root::CurrentUser, kKey, "kept"), reg::kAccessDenied);
+    EXPECT_EQ(reg::mergeIntoRoot(Root::CurrentUser, {{kKey, {}}}), reg::kAccessDenied);
+    struct stat now {};
+    ASSERT_EQ(::stat(hkcuFile().c_str(), &now), 0);
+    EXPECT_EQ(now.st_ino, was.st_ino);
+    EXPECT_EQ(now.st_mode & 0777, 0444u);
+    EXPECT_EQ(readText(hkcuFile()), before);
+    EXPECT_EQ(query("kept"), "1");
+    EXPECT_NE(reg::rootTrouble(Root::CurrentUser, true).find("read-only"), std::string::npos);
+    EXPECT_EQ(reg::rootTrouble(Root::CurrentUser, false), "");
+}
+
+TEST_F(Registry, SymbolicLinkIsWrittenThroughToItsTarget) {
+    ASSERT_TRUE(fs::create_directory(dir_ + "/elsewhere"));
+    const std::string target = dir_ + "/elsewhere/presets.reg";
+    const std::pair<const char*, std::string> links[] = {
+        {"absolute", target},
+        {"relative", "elsewhere/presets.reg"},
+    };
+    for (const auto& [label, link] : links) {
+        SCOPED_TRACE(label);
+        fs::remove(target);
+        fs::remove(hkcuFile());
+        fs::create_symlink(link, hkcuFile());  // dangling until the first write
+        ASSERT_EQ(set("a", "1"), reg::kSuccess);
+        ASSERT_EQ(set("b", "2"), reg::kSuccess);
+        EXPECT_TRUE(fs::is_symlink(hkcuFile()));
+        EXPECT_EQ(fs::read_symlink(hkcuFile()), link);
+        EXPECT_EQ(names(), (std::vector<std::string>{"a", "b"}));
+        EXPECT_NE(readText(target).find("\"b\"=hex:32"), std::string::npos);
+    }
+    // The link's folder holds no leftovers of the write.
+    EXPECT_EQ(folderEntries(dir_), (std::set<std::string>{"HKEY_CURRENT_USER.reg", "elsewhere"}));
+}
+
+TEST_F(Registry, FolderInPlaceOfTheFileIsReported) {
+    ASSERT_TRUE(fs::create_directory(hkcuFile()));
+    EXPECT_EQ(set("a", "1"), reg::kAccessDenied);
+    EXPECT_EQ(names(), std::vector<std::string>{});
+    EXPECT_NE(reg::rootTrouble(Root::CurrentUser, false).find("is a folder"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(hkcuFile()));
+    EXPECT_EQ(reg::rootTrouble(Root::LocalMachine, true), "");  // no file yet: nothing wrong
+}
+
+// Writers killed at every sort of moment, a few hundred times: every value a
+// writer reported done is still there, and the file always parses whole.
+TEST_F(Registry, KillLoopLosesNoFinishedWrite) {
+    constexpr int kRounds = 250;
+    std::vector<std::pair<std::string, std::string>> done;
+    for (int round = 0; round < kRounds; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(pipeFds[0]);
+            for (int i = 0;; ++i) {
+                const std::string name = "r" + std::to_string(round) + "-" + std::to_string(i);
+                if (set(name, payload(round, i).substr(0, 64)) != reg::kSuccess) ::_exit(1);
+                const auto length = static_cast<uint8_t>(name.size());
+                if (::write(pipeFds[1], &length, 1) != 1 || ::write(pipeFds[1], name.data(), name.size()) !=
+                                                              static_cast<ssize_t>(name.size()))
+                    ::_exit(1);
+            }
+        }
+        ASSERT_GT(pid, 0);
+        ::close(pipeFds[1]);
+        auto collect = [&](bool all) {
+            uint8_t length = 0;
+            char name[256];
+            while (::read(pipeFds[0], &length, 1) == 1 && ::read(pipeFds[0], name, length) == length) {
+                const std::string n(name, length);
+                const size_t dash = n.find('-');
+                done.emplace_back(
+                    n, payload(std::stoi(n.substr(1, dash - 1)), std::stoi(n.substr(dash + 1))).substr(0, 64));
+                if (!all) return;
+            }
+        };
+        // After its first write the writer dies at a different moment each round.
+        collect(false);
+        ::usleep(static_cast<useconds_t>(round * 397 % 5000));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own";
+        collect(true);
+        ::close(pipeFds[0]);
+
+        const auto parsed = qm::os::regedit::parse(readText(hkcuFile()));
+        ASSERT_EQ(parsed.keys.size(), 1u) << "round " << round;
+        ASSERT_TRUE(parsed.badLines.empty()) << "round " << round;
+        std::map<std::string, std::vector<uint8_t>> stored;
+        for (const auto& value : parsed.keys[0].key.values) stored[value.name] = value.data;
+        for (const auto& [n, data] : done) ASSERT_EQ(stored[n], bytes(data)) << n << " in round " << round;
+    }
+    EXPECT_GE(done.size(), static_cast<size_t>(kRounds));
+    // The next write clears what the dead writers left behind.
+    ASSERT_EQ(set("after", "1"), reg::kSuccess);
+    EXPECT_EQ(folderEntries(dir_),
+              (std::set<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
 }
 
 }  // namespace
