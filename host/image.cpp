@@ -1,6 +1,9 @@
 #include "host/image.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +15,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <string_view>
 
 #include "host/image_codecs.h"
 
@@ -73,12 +79,30 @@ bool runWriter(std::FILE* file, Format format, const Image& image, int quality, 
                                  : codec::writeJpeg(file, image, quality, error);
 }
 
+// The save in progress, for a signal handler: the temporary file's name
+// (valid while pendingState is Temporary), or a device being written.
+enum PendingState : int { Idle, Temporary, InPlace };
+char pendingTemp[PATH_MAX + 64];
+std::atomic<int> pendingState{Idle};
+std::atomic<bool> abandoned{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+// Ends the pending state; true when this call, not a handler, still owned it.
+bool releasePending() { return pendingState.exchange(Idle) != Idle; }
+
 // Devices and pipes (/dev/stdout, /dev/null) are written in place: renaming
 // over them would replace the device node with a plain file.
 bool writeInPlace(const std::string& path, Format format, const Image& image, int quality,
                   std::string& error) {
+    pendingState.store(InPlace);
+    if (abandoned.load()) {
+        releasePending();
+        error = "cancelled";
+        return false;
+    }
     std::FILE* file = std::fopen(path.c_str(), "wbe");
     if (!file) {
+        releasePending();
         error = "cannot write " + path + ": " + errnoText(errno);
         return false;
     }
@@ -91,25 +115,87 @@ bool writeInPlace(const std::string& path, Format format, const Image& image, in
         error = errnoText(errno);
         ok = false;
     }
+    releasePending();
     if (!ok) error = "cannot write " + path + ": " + error;
     return ok;
 }
 
+// Temporary files are named "OUT.quillmere-PID-N.tmp" beside OUT. One that a
+// killed run left behind (its process is gone) is removed by the next save
+// into that folder; the name of earlier versions, "OUT.tmp-PID-N", too.
+bool staleTemporary(const char* name) {
+    const std::string_view n(name);
+    auto pidBefore = [&](std::string_view marker, std::string_view end) -> long {
+        const size_t at = n.rfind(marker);
+        if (at == std::string_view::npos || at == 0) return -1;
+        std::string_view rest = n.substr(at + marker.size());
+        if (rest.size() < end.size() || rest.substr(rest.size() - end.size()) != end) return -1;
+        rest.remove_suffix(end.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash > 9 || dash == std::string_view::npos || dash + 1 == rest.size()) return -1;
+        long pid = 0;
+        for (size_t i = 0; i < rest.size(); ++i) {
+            if (i == dash) continue;
+            if (rest[i] < '0' || rest[i] > '9') return -1;
+            if (i < dash) pid = pid * 10 + (rest[i] - '0');
+        }
+        return pid;
+    };
+    long pid = pidBefore(".quillmere-", ".tmp");
+    if (pid < 0) pid = pidBefore(".tmp-", "");
+    if (pid <= 0 || pid == getpid() || pid > INT_MAX) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void removeStaleTemporaries(const std::string& folder) {
+    // Once a folder a run: a batch writes many files into the same one.
+    static std::mutex lock;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!swept.insert(folder).second) return;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir))
+        if (staleTemporary(entry->d_name)) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    ::closedir(dir);
+}
+
 // Writes to a fresh file beside the target and renames it over the target
-// only once every byte is on disk, so a failure never leaves a partial image
-// under the target's name.
+// only once every byte is on disk, so a failure or a signal never leaves a
+// partial image under the target's name.
 bool writeReplacing(const std::string& target, const std::string& shownPath, const struct stat* existing,
                     Format format, const Image& image, int quality, std::string& error) {
     static std::atomic<unsigned> counter{0};
+    const size_t slash = target.rfind('/');
+    removeStaleTemporaries(slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash));
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        temp = target + ".quillmere-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        if (temp.size() >= sizeof pendingTemp) {
+            errno = ENAMETOOLONG;
+            break;
+        }
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
         error = "cannot write " + shownPath + ": " + errnoText(errno);
+        return false;
+    }
+    // From here a signal handler may remove the file; a handler that came
+    // before this point has set abandoned, which is read after it.
+    std::memcpy(pendingTemp, temp.c_str(), temp.size() + 1);
+    pendingState.store(Temporary);
+    auto discard = [&] {
+        if (releasePending()) ::unlink(temp.c_str());
+    };
+    if (abandoned.load()) {
+        ::close(fd);
+        discard();
+        error = "cancelled";
         return false;
     }
     // Keep the permissions of the file being replaced.
@@ -118,7 +204,7 @@ bool writeReplacing(const std::string& target, const std::string& shownPath, con
     if (!file) {
         error = "cannot write " + shownPath + ": " + errnoText(errno);
         ::close(fd);
-        ::unlink(temp.c_str());
+        discard();
         return false;
     }
     bool ok = runWriter(file, format, image, quality, error);
@@ -130,18 +216,34 @@ bool writeReplacing(const std::string& target, const std::string& shownPath, con
         error = errnoText(errno);
         ok = false;
     }
+    if (ok && abandoned.load()) {
+        discard();
+        error = "cancelled";
+        return false;
+    }
     if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
         error = errnoText(errno);
         ok = false;
     }
     if (!ok) {
-        ::unlink(temp.c_str());
+        discard();
         error = "cannot write " + shownPath + ": " + error;
+        return false;
     }
-    return ok;
+    releasePending();
+    return true;
 }
 
 }  // namespace
+
+bool abandonSaves() noexcept {
+    abandoned.store(true);
+    const int state = pendingState.exchange(Idle);
+    if (state == Temporary) ::unlink(pendingTemp);
+    return state != Idle;
+}
+
+bool savesAbandoned() noexcept { return abandoned.load(); }
 
 uint32_t Image::sample(int32_t x, int32_t y, int channel) const {
     size_t i = sampleIndex(*this, x, y, channel);

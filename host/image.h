@@ -54,6 +54,13 @@ bool loadImage(const std::string& path, Image& out, std::string& error);
 bool saveImage(const std::string& path, const Image& image, std::string& error,
                int jpegQuality = 92);
 
+// For the host's INT and TERM handlers, async-signal-safe: a save in progress
+// loses its temporary file at once and the answer is true (the caller then
+// ends the program); every later save fails without writing. A file a save
+// replaces is only ever renamed into place whole.
+bool abandonSaves() noexcept;
+bool savesAbandoned() noexcept;
+
 // Whether saveImage could write this path at all: a known extension and an
 // existing, writable folder. Checked before a long render, not after.
 bool checkOutputPath(const std::string& path, std::string& error);
