@@ -25,6 +25,9 @@ bool isResourceId(const QmResourceId& id, const char* text, uint32_t number) {
     return !id.text && id.number == number;
 }
 
+constexpr const char* kSettingsType = "SETTINGS";
+constexpr uint32_t kFactoryPresetType = 2000;
+
 }  // namespace
 
 PluginLibrary& PluginLibrary::operator=(PluginLibrary&& other) noexcept {
@@ -32,6 +35,8 @@ PluginLibrary& PluginLibrary::operator=(PluginLibrary&& other) noexcept {
         if (handle_) dlclose(handle_);
         path_ = std::move(other.path_);
         pipl_ = std::move(other.pipl_);
+        settings_ = std::move(other.settings_);
+        settingsProblem_ = std::move(other.settingsProblem_);
         handle_ = other.handle_;
         entry_ = other.entry_;
         other.handle_ = nullptr;
@@ -83,9 +88,31 @@ bool PluginLibrary::open(const std::string& path, std::string& error) {
     if (!entry) return fail("the entry point " + pipl.entryPoint + " named by its PiPL is missing");
     path_ = path;
     pipl_ = std::move(pipl);
+    readSettings(*table);
     handle_ = handle;
     entry_ = entry;
     return true;
+}
+
+void PluginLibrary::readSettings(const QmResourceTable& table) {
+    const QmResource* found = nullptr;
+    for (uint32_t i = 0; i < table.count && table.entries; ++i)
+        if (isResourceId(table.entries[i].type, kSettingsType, 0) && table.entries[i].data) found = &table.entries[i];
+    if (!found) return;
+    PluginSettings s;
+    const std::string_view text(reinterpret_cast<const char*>(found->data), found->size);
+    if (!parsePluginSettings(text, s, settingsProblem_)) {
+        settingsProblem_ = "damaged settings resource: " + settingsProblem_;
+        return;
+    }
+    for (FactoryPreset& p : s.presets)
+        for (uint32_t i = 0; i < table.count; ++i) {
+            const QmResource& r = table.entries[i];
+            if (isResourceId(r.type, nullptr, kFactoryPresetType) && isResourceId(r.name, p.resourceName.c_str(), 0) &&
+                r.data)
+                p.record.assign(r.data, r.data + r.size);
+        }
+    settings_ = std::move(s);
 }
 
 void PluginLibrary::call(int16_t selector, void* record, int16_t* result) const {

@@ -2,10 +2,12 @@
 // exported resource table before anything of the plug-in is called.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/pipl.h"
+#include "host/plugin_settings.h"
 #include "platform/pluginapi/pluginapi.h"
 
 namespace qm::host {
@@ -25,11 +27,19 @@ public:
 
     const std::string& path() const { return path_; }
     const Pipl& pipl() const { return pipl_; }
+    // From its settings resource, with the factory presets' records; none
+    // for a plug-in without one (settingsProblem() says why when it is damaged).
+    const std::optional<PluginSettings>& settings() const { return settings_; }
+    const std::string& settingsProblem() const { return settingsProblem_; }
     void call(int16_t selector, void* record, int16_t* result) const;
 
 private:
+    void readSettings(const QmResourceTable& table);
+
     std::string path_;
     Pipl pipl_;
+    std::optional<PluginSettings> settings_;
+    std::string settingsProblem_;
     void* handle_ = nullptr;
     PluginEntryProc entry_ = nullptr;
 };
