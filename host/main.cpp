@@ -74,8 +74,30 @@ std::string usage() {
 std::atomic<int> interrupts{0};
 
 void onInterrupt(int) {
+    // A save in progress ends at once, its temporary file removed.
+    if (abandonSaves()) _exit(kExitCancelled);
     // A second Ctrl-C ends a plug-in that does not ask abortProc.
     if (interrupts.fetch_add(1) >= 1) _exit(kExitCancelled);
+}
+
+void onTerminate(int) {
+    if (abandonSaves()) _exit(kExitCancelled);
+    signal(SIGTERM, SIG_DFL);
+    raise(SIGTERM);
+}
+
+void catchInterrupts() {
+    signal(SIGINT, onInterrupt);
+    signal(SIGTERM, onTerminate);
+}
+
+// A plug-in cannot tell the user that its settings were not stored; the host can.
+void warnIfRegistryUnusable() {
+    for (reg::Root root : {reg::Root::CurrentUser, reg::Root::LocalMachine}) {
+        const std::string trouble = reg::rootTrouble(root, root == reg::Root::CurrentUser);
+        if (!trouble.empty())
+            std::fprintf(stderr, "quillmere: warning: %s; settings are not stored there\n", trouble.c_str());
+    }
 }
 
 // 0 quiet (errors only), 1 normal, 2 verbose.
@@ -390,7 +412,8 @@ int applyOne(const PluginLibrary& plugin, const ApplyArgs& a, const std::string&
         return complain(plugin.pipl().name + ": " + input + ": " + last.message, statusOf(last));
     detail(input + ": filtered in " + seconds(filtering));
     const auto saving = std::chrono::steady_clock::now();
-    if (!saveImage(output, image, error, a.quality)) return complain(output + ": " + error, kExitUsage);
+    if (!saveImage(output, image, error, a.quality))
+        return complain(output + ": " + error, savesAbandoned() ? kExitCancelled : kExitUsage);
     detail(output + ": written in " + seconds(saving));
     return kExitOk;
 }
@@ -736,7 +759,8 @@ int commandApply(std::vector<std::string> args) {
             return complain(a.mask + ": a mask must be a grey image without alpha", kExitUsage);
     }
 
-    signal(SIGINT, onInterrupt);
+    warnIfRegistryUnusable();
+    catchInterrupts();
     const size_t count = a.inputs.size();
     const bool batch = count > 1;
     const auto started = std::chrono::steady_clock::now();
@@ -827,6 +851,12 @@ int commandRegistry(std::vector<std::string> args) {
     if (args.empty()) return usageError("registry needs list, export or import");
     const std::string what = args[0];
     const std::string defaultKey = "Software\\Quillmere";
+    // A folder or a damaged file in a root's place is not an empty root.
+    int unusable = kExitOk;
+    if (what == "list" || what == "export")
+        for (reg::Root root : {reg::Root::CurrentUser, reg::Root::LocalMachine})
+            if (const std::string trouble = reg::rootTrouble(root, false); !trouble.empty())
+                unusable = complain(trouble, kExitUsage);
     if (what == "list") {
         if (args.size() > 2) return usageError("registry list takes at most a key or a plug-in's name");
         for (const auto& k : collect(args.size() == 2 ? keyOf(args[1], defaultKey) : defaultKey)) {
@@ -841,7 +871,7 @@ int commandRegistry(std::vector<std::string> args) {
             }
             writeLine(stdout, text);
         }
-        return kExitOk;
+        return unusable;
     }
     if (what == "export") {
         if (args.size() < 2 || args.size() > 3) return usageError("registry export FILE [KEY]");
@@ -849,7 +879,7 @@ int commandRegistry(std::vector<std::string> args) {
         std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
         out << text;
         if (!out.flush()) return complain("cannot write " + args[1], kExitUsage);
-        return kExitOk;
+        return unusable;
     }
     if (what == "import") {
         if (args.size() != 2) return usageError("registry import FILE");
@@ -872,8 +902,9 @@ int commandRegistry(std::vector<std::string> args) {
                 }
             if (keys.empty()) continue;
             if (long r = reg::mergeIntoRoot(root, keys)) {
+                const std::string trouble = reg::rootTrouble(root, true);
                 complain(std::string("cannot write ") + reg::rootFile(root) + " (error " +
-                             std::to_string(r) + ")",
+                             std::to_string(r) + (trouble.empty() ? "" : ": " + trouble) + ")",
                          kExitUsage);
                 status = kExitUsage;
             }
@@ -962,7 +993,7 @@ int commandDemo(std::vector<std::string> args) {
     if (!loadImage(sample, photo, error)) return complain(sample + ": " + error, kExitUsage);
     std::error_code ec;
     fs::create_directories(folder, ec);
-    signal(SIGINT, onInterrupt);
+    catchInterrupts();
     std::vector<std::pair<std::string, Image>> results;
     for (const FoundPlugin& p : found) {
         PluginLibrary plugin;
