@@ -330,6 +330,9 @@ void SharpeningDialog::stepHistory(const uint8_t* slot) {
 }
 
 void SharpeningDialog::end(int16_t result) {
+    // What is applied is what the controls show, also when no render has
+    // encoded them since a preset was loaded.
+    if (result == noErr) encodeRecord(session_.settings.data(), session_.format, state_.values, &slots_);
     result_ = result;
     if (window_) ui::endDialog(*window_, 0);
 }

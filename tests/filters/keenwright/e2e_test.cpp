@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "filters/keenwright/keenwright_settings.h"
 #include "framework/settings/record.h"
 #include "host/image.h"
 #include "tests/e2e/plugin_run.h"
@@ -135,13 +136,31 @@ TEST_F(KeenwrightRun, SixteenBitImagesGiveSixteenBitOutput) {
     }
 }
 
-TEST_F(KeenwrightRun, TheDialogCannotOpenYet) {
-    save("in.png", striped(20, 20, 8));
-    auto r = apply("in.png", "out.png", {"--dialog"});
-    EXPECT_EQ(r.status, 130);
-    EXPECT_NE(r.err.find(": E\n"), std::string::npos) << r.err;
+TEST_F(KeenwrightRun, TheDialogAppliesWhatItShowsAndCancelStoresNothing) {
+    save("in.png", striped(40, 30, 8));
+    // Closed without a script: cancelled, nothing written or stored.
+    auto cancelled = apply("in.png", "out.png", {"--dialog"});
+    EXPECT_EQ(cancelled.status, 130) << cancelled.err;
     EXPECT_EQ(test::readFile(dir + "/out.png"), "");
     EXPECT_TRUE(lastUsed().empty());
+
+    test::writeFile(dir + "/pick.txt", "select 1033 \"Hdry\"\nkey enter\n");
+    auto picked = apply("in.png", "dialog.png",
+                        {"--dialog", "--ui-script", dir + "/pick.txt", "--save-settings", dir + "/returned.txt"});
+    ASSERT_EQ(picked.status, 0) << picked.err;
+    const std::vector<uint8_t> stored = lastUsed();
+    ASSERT_EQ(stored.size(), 64u);
+    EXPECT_TRUE(fw::isPinned(stored.data(), 64));
+    fw::ValueSlots slots{};
+    fw::decodeRecord(stored.data(), keenwright::kFormat, slots);
+    EXPECT_EQ(slots[keenwright::kRadius], 80);  // Hdry's
+    EXPECT_EQ(slots[keenwright::kAmount], 100);
+
+    // The same record through --settings gives the same pixels.
+    auto replay = apply("in.png", "replay.png", {"--settings", dir + "/returned.txt"});
+    ASSERT_EQ(replay.status, 0) << replay.err;
+    EXPECT_EQ(load("dialog.png").pixels, load("replay.png").pixels);
+    EXPECT_NE(load("dialog.png").pixels, load("in.png").pixels);
 }
 
 TEST_F(KeenwrightRun, OtherModesAreRefused) {
