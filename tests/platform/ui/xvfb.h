@@ -110,6 +110,28 @@ inline int xdotool(const std::string& arguments) {
     return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str());
 }
 
+// What the X server shows of a window's top-left width x height pixels;
+// empty when the window cannot be read.
+inline Surface serverImage(const std::string& display, unsigned long id, int width, int height) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return {};
+    XImage* img = XGetImage(d, id, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes,
+                            ZPixmap);
+    Surface s;
+    if (img) {
+        s = Surface(width, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const unsigned long p = XGetPixel(img, x, y);
+                s.setPixel(x, y, rgb(static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
+                                     static_cast<int>(p & 0xFF)));
+            }
+        XDestroyImage(img);
+    }
+    XCloseDisplay(d);
+    return s;
+}
+
 // What the X server shows of a window, against what our layer composed.
 inline bool serverShows(const std::string& display, unsigned long id, const Surface& expected, std::string& why) {
     Display* d = XOpenDisplay(display.c_str());

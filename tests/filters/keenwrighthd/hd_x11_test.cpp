@@ -1,0 +1,108 @@
+// Keenwright HD's dialog in a real window on a private X server, driven by a
+// real mouse through xdotool: dragging Contrast changes the preview, apply
+// gives the same pixels as a run with the saved settings.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "framework/settings/record.h"
+#include "tests/e2e/plugin_run.h"
+#include "tests/filters/keenwrighthd/hd_test_support.h"
+#include "tests/platform/ui/xvfb.h"
+
+using namespace qm;
+
+namespace {
+
+using ui::testing::xdotool;
+
+class HdWindow : public test::PluginRun {
+protected:
+    HdWindow() : PluginRun("Keenwright HD") {}
+};
+
+// The id of the first window whose name holds `name`, 0 for none (yet).
+unsigned long findWindow(const std::string& name) {
+    FILE* p = popen(("xdotool search --name '" + name + "' 2>/dev/null").c_str(), "r");
+    if (!p) return 0;
+    unsigned long id = 0;
+    if (std::fscanf(p, "%lu", &id) != 1) id = 0;
+    pclose(p);
+    return id;
+}
+
+bool samePreview(const ui::Surface& a, const ui::Surface& b, const ui::Rect& r) {
+    if (a.width() < r.right || b.width() < r.right || a.height() < r.bottom || b.height() < r.bottom) return false;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+}
+
+TEST_F(HdWindow, DraggingContrastChangesThePreviewAndApplyMatchesItsSettings) {
+    static ui::testing::Xvfb server;
+    std::string why;
+    if (ui::detail::findProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
+    if (!server.start(why)) GTEST_SKIP() << why;
+    ui::testing::useDisplay(server.display());
+
+    const std::string photo = std::string(QM_SOURCE_DIR) + "/samples/seeding.jpg";
+    // 1600 x 900: pw 900, a client area of 1200 x 639; Contrast 125 of the
+    // Default preset sits at x1 + 10 + 125 = 1060, y 433.
+    const int width = 1200, height = 639;
+    const ui::Rect preview{5, 17, 905, 617};
+    const int pid = test::startQuillmere({"apply", "Keenwright HD", photo, "-o", dir + "/dialog.png", "--dialog",
+                                          "--save-settings", dir + "/returned.txt"},
+                                         dir + "/stdout", dir + "/stderr");
+
+    // The window, then its preview once rendering has settled.
+    unsigned long id = 0;
+    for (int i = 0; i < 200 && !id; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        id = findWindow("Keenwright HD 2.00");
+    }
+    ASSERT_NE(id, 0u) << test::readFile(dir + "/stderr");
+    auto settled = [&](const ui::Surface* unlike) {
+        ui::Surface last;
+        for (int i = 0; i < 300; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            ui::Surface now = ui::testing::serverImage(server.display(), id, width, height);
+            const bool stable = samePreview(now, last, preview);
+            last = std::move(now);
+            if (stable && (!unlike || !samePreview(last, *unlike, preview))) return last;
+        }
+        return last;
+    };
+    const ui::Surface before = settled(nullptr);
+    ASSERT_EQ(before.width(), width);
+
+    const std::string w = "--window " + std::to_string(id) + " ";
+    xdotool("mousemove --sync " + w + "1060 433");
+    xdotool("mousedown 1");
+    xdotool("mousemove --sync " + w + "1100 433");
+    xdotool("mouseup 1");
+    const ui::Surface after = settled(&before);
+    EXPECT_FALSE(samePreview(before, after, preview));
+
+    // Apply, at (x0 + 193 .. x0 + 223, 590 .. 620).
+    xdotool("mousemove --sync " + w + "1110 605");
+    xdotool("click 1");
+    ASSERT_EQ(test::waitFor(pid), 0) << test::readFile(dir + "/stderr");
+
+    const std::vector<uint8_t> stored = lastUsed("Software\\Quillmere\\KeenwrightHD", 64);
+    ASSERT_EQ(stored.size(), 64u);
+    fw::ValueSlots slots{};
+    fw::decodeRecord(stored.data(), khd::test::hd().format, slots);
+    EXPECT_EQ(slots[khd::kSlotContrast], 165);
+
+    unsetenv("DISPLAY");
+    auto replay = apply(photo, "replay.png", {"--settings", dir + "/returned.txt"});
+    ASSERT_EQ(replay.status, 0) << replay.err;
+    EXPECT_EQ(load("dialog.png").pixels, load("replay.png").pixels);
+}
+
+}  // namespace
