@@ -8,7 +8,8 @@ namespace qm::host {
 namespace {
 
 constexpr int kGlyphWidth = 5, kGlyphHeight = 7, kScale = 2, kMargin = 12;
-constexpr int kCaptionHeight = kGlyphHeight * kScale + 10;
+constexpr int kLineHeight = kGlyphHeight * kScale + 4;
+constexpr int kCaptionHeight = 2 * kLineHeight + 6;  // two lines
 
 // A 5 x 7 face, one row a string, '#' set.
 struct Glyph {
@@ -79,6 +80,14 @@ struct Canvas {
         p[1] = g;
         p[2] = b;
     }
+    // Broken after ", " onto a second line when it does not fit on one.
+    void caption(const std::string& s, int x, int y, int maxWidth) {
+        const size_t fits = static_cast<size_t>(std::max(maxWidth / ((kGlyphWidth + 1) * kScale), 0));
+        const size_t comma = s.find(", ");
+        if (s.size() <= fits || comma == std::string::npos) return text(s, x, y, maxWidth);
+        text(s.substr(0, comma + 1), x, y, maxWidth);
+        text(s.substr(comma + 2), x, y + kLineHeight, maxWidth);
+    }
     void text(const std::string& s, int x, int y, int maxWidth) {
         const int advance = (kGlyphWidth + 1) * kScale;
         const size_t fits = static_cast<size_t>(std::max(maxWidth / advance, 0));
@@ -112,21 +121,28 @@ void rgbAt(const Image& image, int32_t x, int32_t y, uint32_t out[3]) {
 Image contactSheet(const std::vector<SheetEntry>& entries, int columns, int cellWidth) {
     columns = std::max(1, std::min(columns, static_cast<int>(entries.size())));
     const int rows = (static_cast<int>(entries.size()) + columns - 1) / columns;
+    // Cells as high as the highest reduced picture.
+    int cellHeight = 1;
+    for (const SheetEntry& e : entries)
+        if (e.image->width > 0 && e.image->height > 0)
+            cellHeight = std::max(cellHeight, static_cast<int>(e.image->height /
+                                                                std::max({static_cast<double>(e.image->width) / cellWidth,
+                                                                          static_cast<double>(e.image->height) / cellWidth, 1.0})));
     Image sheet;
     sheet.colour = ColourSpace::RGB;
     sheet.width = kMargin + columns * (cellWidth + kMargin);
-    sheet.height = kMargin + rows * (cellWidth + kCaptionHeight + kMargin);
+    sheet.height = kMargin + rows * (cellHeight + kCaptionHeight + kMargin);
     sheet.pixels.assign(sheet.rowBytes() * static_cast<size_t>(sheet.height), 235);
     Canvas canvas{sheet};
     for (size_t n = 0; n < entries.size(); ++n) {
         const Image& im = *entries[n].image;
         const int cx = kMargin + static_cast<int>(n % static_cast<size_t>(columns)) * (cellWidth + kMargin);
-        const int cy = kMargin + static_cast<int>(n / static_cast<size_t>(columns)) * (cellWidth + kCaptionHeight + kMargin);
+        const int cy = kMargin + static_cast<int>(n / static_cast<size_t>(columns)) * (cellHeight + kCaptionHeight + kMargin);
         if (im.width > 0 && im.height > 0) {
             // One reduction for both sides keeps the proportions.
             const double scale = std::max({static_cast<double>(im.width) / cellWidth, static_cast<double>(im.height) / cellWidth, 1.0});
             const int w = std::max(1, static_cast<int>(im.width / scale)), h = std::max(1, static_cast<int>(im.height / scale));
-            const int ox = cx + (cellWidth - w) / 2, oy = cy + (cellWidth - h);
+            const int ox = cx + (cellWidth - w) / 2, oy = cy + (cellHeight - h);
             for (int y = 0; y < h; ++y) {
                 const int32_t y0 = static_cast<int32_t>(y * scale), y1 = std::max(y0 + 1, static_cast<int32_t>((y + 1) * scale));
                 for (int x = 0; x < w; ++x) {
@@ -145,7 +161,7 @@ Image contactSheet(const std::vector<SheetEntry>& entries, int columns, int cell
                 }
             }
         }
-        canvas.text(entries[n].caption, cx, cy + cellWidth + 6, cellWidth);
+        canvas.caption(entries[n].caption, cx, cy + cellHeight + 6, cellWidth);
     }
     return sheet;
 }

@@ -1021,13 +1021,12 @@ int commandDemo(std::vector<std::string> args) {
                 say(title + ": not applied: " + r.message);
                 continue;
             }
-            std::string stem = fs::path(p.path).stem().string();
+            std::string stem = fs::path(p.path).stem().string() + "-";
             for (char c : preset)
                 if (std::isalnum(static_cast<unsigned char>(c))) stem += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
                 else if (!stem.empty() && stem.back() != '-') stem += '-';
-            if (!preset.empty() && stem.back() == '-') stem.pop_back();
-            std::string out = (fs::path(folder) / (stem + ".png")).string();
-            if (preset.empty()) out = (fs::path(folder) / (fs::path(p.path).stem().string() + ".png")).string();
+            if (stem.back() == '-') stem.pop_back();
+            const std::string out = (fs::path(folder) / (stem + ".png")).string();
             if (!saveImage(out, image, error)) return complain(out + ": " + error, kExitUsage);
             say(title + ": wrote " + out + " (" + std::to_string(image.width) + " x " + std::to_string(image.height) +
                 ") in " + seconds(start));

@@ -50,8 +50,14 @@ std::string settingsResourceText(const fw::FilterDescription& filter,
     line({"dialog", filter.variant.dialogAtEveryRun ? "every-run" : "parameters"});
     line({"default", std::to_string(filter.defaultPosition)});
     f.fields.forEach([&](int slot, int width) { line({"field", std::to_string(slot), std::to_string(width)}); });
+    // Only what the record keeps: controls without a field are not settings to a host.
+    auto stored = [&](int slot) {
+        bool kept = false;
+        f.fields.forEach([&](int fieldSlot, int width) { kept = kept || (fieldSlot == slot && width > 0); });
+        return kept;
+    };
     for (const fw::Setting& s : filter.settings)
-        if (s.name != nullptr)
+        if (s.name != nullptr && stored(s.slot))
             line({"setting", cell(s.name), std::to_string(s.slot), kindName(s.kind),
                   std::to_string(s.minimum), std::to_string(s.maximum), std::to_string(s.initial),
                   cell(s.label), cell(s.status)});

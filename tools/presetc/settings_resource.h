@@ -12,6 +12,7 @@
 //   default   D                     the default factory preset, D-th from the end
 //   field     SLOT  WIDTH           the FieldTable, in record order
 //   setting   NAME  SLOT  KIND  MINIMUM  MAXIMUM  INITIAL  LABEL  STATUS
+//                                   (the settings the record keeps)
 //   preset    RESOURCE-NAME  DISPLAY-NAME     in the order of the preset list
 //
 // KIND is slider, pair, pad, selector, toggle, colour or pattern; a pair or
