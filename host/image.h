@@ -17,9 +17,10 @@ struct Image {
     ColourSpace colour = ColourSpace::RGB;
     bool hasAlpha = false;  // alpha is the last channel
     int depth = 8;          // bits per sample: 8, or 16 (0..65535, native byte order)
-    // What a JPEG file carries besides its pixels, kept from input to output:
-    // the colour profile (ICC bytes) and the EXIF block (the APP1 payload,
-    // "Exif\0\0" first). Pixels are never rotated by its orientation.
+    // What a file carries besides its pixels, kept from input to output: the
+    // colour profile (ICC bytes; JPEG and PNG) and the EXIF block (JPEG only:
+    // the APP1 payload, "Exif\0\0" first). Pixels are never rotated by its
+    // orientation.
     std::vector<uint8_t> icc;
     std::vector<uint8_t> exif;
     // Interleaved samples, rows top to bottom, no padding:

@@ -79,16 +79,26 @@ struct PngHeader {
     int channels = 0;
     size_t rowBytes = 0;
     int passes = 1;
+    png_bytep profile = nullptr;  // the iCCP chunk's profile, while the info lives
+    png_uint_32 profileLength = 0;
 };
 
 bool readHeader(PngIo& io, PngHeader& h) {
     if (setjmp(png_jmpbuf(io.png))) return false;
     png_set_user_limits(io.png, kMaxImageSide, kMaxImageSide);
-    // Only the pixels matter; skipping text, ICC and the like leaves less for
-    // a hostile file to work on.
+    // The pixels and the colour profile matter; skipping the rest leaves less
+    // for a hostile file to work on.
     png_set_keep_unknown_chunks(io.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    static const png_byte kProfileChunk[] = {'i', 'C', 'C', 'P', 0};
+    png_set_keep_unknown_chunks(io.png, PNG_HANDLE_CHUNK_AS_DEFAULT, kProfileChunk, 1);
     png_set_read_fn(io.png, &io, readData);
     png_read_info(io.png, io.info);
+    png_charp profileName = nullptr;
+    int compression = 0;
+    if (png_get_iCCP(io.png, io.info, &profileName, &compression, &h.profile, &h.profileLength) != PNG_INFO_iCCP) {
+        h.profile = nullptr;
+        h.profileLength = 0;
+    }
 
     png_uint_32 width = 0, height = 0;
     int depth = 0, colorType = 0;
@@ -125,6 +135,11 @@ bool writeRows(PngIo& io, const Image& image, int colorType) {
     png_set_IHDR(io.png, io.info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height),
                  image.depth, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
+    // A profile libpng finds unfit for the image is left out (a warning), not an error.
+    png_set_benign_errors(io.png, 1);
+    if (!image.icc.empty())
+        png_set_iCCP(io.png, io.info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, image.icc.data(),
+                     static_cast<png_uint_32>(image.icc.size()));
     png_write_info(io.png, io.info);
     if (image.depth == 16 && kLittleEndian) png_set_swap(io.png);
     for (int32_t y = 0; y < image.height; ++y)
@@ -190,6 +205,7 @@ bool readPng(std::FILE* file, uint64_t fileSize, Image& out, std::string& error)
     out.depth = h.depth;
     out.colour = (h.colorType & PNG_COLOR_MASK_COLOR) ? ColourSpace::RGB : ColourSpace::Grey;
     out.hasAlpha = (h.colorType & PNG_COLOR_MASK_ALPHA) != 0;
+    if (h.profile) out.icc.assign(h.profile, h.profile + h.profileLength);
     if ((h.depth != 8 && h.depth != 16) || out.channels() != h.channels || out.rowBytes() != h.rowBytes) {
         error = "damaged PNG file: unexpected sample layout";
         return false;

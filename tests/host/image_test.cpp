@@ -405,6 +405,56 @@ TEST(JpegMetadata, ProfileAndExifBlockComeBackByteForByte) {
     EXPECT_EQ(cut.exif, original.exif);
 }
 
+// A well-formed profile header without tags: size, 'acsp', the colour space
+// and a D50 illuminant, which is what a PNG writer checks.
+std::vector<uint8_t> minimalProfile(const char space[4], size_t extra) {
+    std::vector<uint8_t> p(132 + extra, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) p[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    put32(0, static_cast<uint32_t>(p.size()));
+    put32(8, 0x02100000);
+    std::memcpy(&p[12], "mntr", 4);
+    std::memcpy(&p[16], space, 4);
+    std::memcpy(&p[20], "XYZ ", 4);
+    std::memcpy(&p[36], "acsp", 4);
+    put32(68, 0x0000F6D6);
+    put32(72, 0x00010000);
+    put32(76, 0x0000D32D);
+    for (size_t i = 132; i < p.size(); ++i) p[i] = static_cast<uint8_t>(i * 13);
+    return p;
+}
+
+TEST(PngMetadata, ProfileTravelsBetweenPngAndJpeg) {
+    ScratchDir dir;
+    std::string error;
+    struct Case {
+        const char* from;
+        const char* to;
+        ColourSpace colour;
+        const char* space;
+    } cases[] = {{"a.png", "b.png", ColourSpace::RGB, "RGB "}, {"a.png", "b.jpg", ColourSpace::RGB, "RGB "},
+                 {"a.jpg", "b.png", ColourSpace::RGB, "RGB "}, {"a.png", "b.png", ColourSpace::Grey, "GRAY"}};
+    for (const Case& c : cases) {
+        Image original = noiseImage(c.colour, false, 8, 16, 12, 5);
+        original.icc = minimalProfile(c.space, 3000);
+        ASSERT_TRUE(saveImage(dir.file(c.from), original, error)) << error;
+        Image middle, back;
+        ASSERT_TRUE(loadImage(dir.file(c.from), middle, error)) << error;
+        ASSERT_TRUE(saveImage(dir.file(c.to), middle, error)) << error;
+        ASSERT_TRUE(loadImage(dir.file(c.to), back, error)) << error;
+        EXPECT_EQ(back.icc, original.icc) << c.from << " -> " << c.to << " " << c.space;
+    }
+    // A PNG never carries an EXIF block out of a JPEG; the pixels still go.
+    Image photo = noiseImage(ColourSpace::RGB, false, 8, 16, 12, 5);
+    addMetadata(photo, 0);
+    ASSERT_TRUE(saveImage(dir.file("p.png"), photo, error)) << error;
+    Image png;
+    ASSERT_TRUE(loadImage(dir.file("p.png"), png, error)) << error;
+    EXPECT_TRUE(png.exif.empty());
+    EXPECT_EQ(png.pixels, photo.pixels);
+}
+
 TEST(JpegSave, QualityTradesSizeForFidelity) {
     ScratchDir dir;
     Image original = noiseImage(ColourSpace::RGB, false, 8, 32, 32, 7);
