@@ -267,6 +267,37 @@ TEST_F(HostTest, ConventionsOfTheCommandLine) {
     EXPECT_NE(imported.err.find("is not a registry script"), std::string::npos) << imported.err;
 }
 
+// -j N: the same images as one at a time, every line of the children whole;
+// -q: nothing but errors.
+TEST_F(HostTest, ImagesAtOnceInProcessesAndQuietRuns) {
+    std::vector<std::string> inputs;
+    for (int i = 0; i < 5; ++i) inputs.push_back(save("in" + std::to_string(i) + ".png", pattern(7 + i, 5, ColourSpace::RGB, false, 8)));
+    test::writeFile(path("mbox.txt"), "mbox 1\n");
+    std::vector<std::string> one = inputs, many = inputs;
+    one.insert(one.end(), {"-o", path("one"), "--settings", path("mbox.txt")});
+    many.insert(many.end(), {"-o", path("many"), "--settings", path("mbox.txt"), "-j", "3"});
+    auto sequential = apply(one);
+    auto parallel = apply(many);
+    ASSERT_EQ(sequential.status, 0) << sequential.err;
+    ASSERT_EQ(parallel.status, 0) << parallel.err;
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "/in" + std::to_string(i) + ".png";
+        EXPECT_EQ(load(path("many") + name).pixels, load(path("one") + name).pixels) << name;
+        EXPECT_NE(parallel.out.find(inputs[static_cast<size_t>(i)] + " -> " + path("many") + name + "\n"), std::string::npos)
+            << parallel.out;
+        // The plug-in's own message, one whole line per image.
+        const std::string message = "Protocol Test: processed " + std::to_string(7 + i) + " x 5 pixels, 3 planes, mode 3, case 1\n";
+        EXPECT_NE(parallel.err.find(message), std::string::npos) << parallel.err;
+    }
+    EXPECT_NE(parallel.out.find("5 written, 0 failed\n"), std::string::npos) << parallel.out;
+
+    std::vector<std::string> quiet = {"-q", inputs[0], path("missing.png"), "-o", path("quiet")};
+    auto q = apply(quiet);
+    EXPECT_EQ(q.status, 2);
+    EXPECT_EQ(q.out, "");
+    EXPECT_NE(q.err.find("missing.png"), std::string::npos) << q.err;
+}
+
 TEST_F(HostTest, AnInstalledProgramFindsItsPlugInsManPageAndSample) {
     const std::string prefix = path("prefix");
     const std::string install = std::string("'") + QM_CMAKE_COMMAND + "' --install '" + QM_BINARY_DIR +
