@@ -1,0 +1,50 @@
+// The host's PNG and JPEG readers on any bytes, as an input image and as a
+// mask, then the writers on whatever the readers accepted. libpng and libjpeg
+// are the system's, not instrumented: the coverage is of our side of them.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "host/filter_run.h"
+#include "host/image.h"
+#include "host/image_codecs.h"
+
+using namespace qm::host;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // loadImage takes a path: a memory file behind /proc keeps it off the disk.
+    static const int fd = memfd_create("image", 0);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) abort();
+
+    Image image;
+    std::string error;
+    if (!loadImage(path, image, error)) {
+        if (error.empty()) abort();  // every refusal says why
+        return 0;
+    }
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != image.rowBytes() * static_cast<size_t>(image.height))
+        abort();
+    (void)imageModeOf(image);
+    (void)filterCaseOf(image, false);
+    if (static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height) > (1u << 16)) return 0;
+
+    // As a mask, the way the host reads one for the plug-in.
+    if (image.colour == ColourSpace::Grey && !image.hasAlpha) {
+        uint64_t sum = 0;
+        for (int32_t y = 0; y < image.height; ++y)
+            for (int32_t x = 0; x < image.width; ++x) sum += image.sample(x, y, 0);
+        (void)filterCaseOf(image, sum != 0);
+    }
+    std::FILE* sink = std::fopen("/dev/null", "wb");
+    if (!sink) abort();
+    if (image.colour != ColourSpace::CMYK && !codec::writePng(sink, image, error)) abort();
+    if (!image.hasAlpha && !codec::writeJpeg(sink, image, 90, error)) abort();
+    std::fclose(sink);
+    return 0;
+}
