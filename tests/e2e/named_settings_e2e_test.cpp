@@ -209,8 +209,12 @@ TEST_F(NamedSettings, PresetsArePickedByTheirShownNamesUserPresetsFirst) {
         auto r = applyTo("Keenwright HD", {"--preset", c.name, "--save-settings", path("saved.txt")});
         ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
         auto values = savedValues(test::readFile(path("saved.txt")));
-        if (c.contrast) EXPECT_EQ(values["contrast"], c.contrast) << c.name;
-        if (c.softness) EXPECT_EQ(values["softness"], c.softness) << c.name;
+        if (c.contrast) {
+            EXPECT_EQ(values["contrast"], c.contrast) << c.name;
+        }
+        if (c.softness) {
+            EXPECT_EQ(values["softness"], c.softness) << c.name;
+        }
         if (!c.contrast) {
             const auto* x = &s.presets.back();
             EXPECT_EQ(values["radius"], host::formatValue(*s.find("radius"), s.value(x->record, s.find("radius")->slot)));
