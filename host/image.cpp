@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -172,6 +173,13 @@ bool writeReplacing(const std::string& target, const std::string& shownPath, con
     removeStaleTemporaries(slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash));
     std::string temp;
     int fd = -1;
+    // INT and TERM wait while the file comes into being, so that a handler
+    // either finds it registered or has set abandoned before (read below).
+    sigset_t interrupts, previous;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = target + ".quillmere-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
         if (temp.size() >= sizeof pendingTemp) {
@@ -181,14 +189,16 @@ bool writeReplacing(const std::string& target, const std::string& shownPath, con
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
+    const int openError = errno;
+    if (fd >= 0) {
+        std::memcpy(pendingTemp, temp.c_str(), temp.size() + 1);
+        pendingState.store(Temporary);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
-        error = "cannot write " + shownPath + ": " + errnoText(errno);
+        error = "cannot write " + shownPath + ": " + errnoText(openError);
         return false;
     }
-    // From here a signal handler may remove the file; a handler that came
-    // before this point has set abandoned, which is read after it.
-    std::memcpy(pendingTemp, temp.c_str(), temp.size() + 1);
-    pendingState.store(Temporary);
     auto discard = [&] {
         if (releasePending()) ::unlink(temp.c_str());
     };
