@@ -18,20 +18,26 @@ constexpr size_t kRowPadding = 16;
 constexpr uint8_t kCanary = 0xA5;
 
 // The image as the plug-in sees it: interleaved planes, 8-bit samples or
-// 16-bit samples in 0..32767.
+// 16-bit samples in 0..32767. A read-only one may view the image's own
+// pixels instead of holding a copy; 16-bit ones are then still 0..65535
+// (wide) and are brought to the plug-ins' scale as they are read.
 struct Document {
     int32_t width = 0, height = 0;
     int planes = 0;
     size_t bytesPerSample = 1;
     std::vector<uint8_t> data;
+    const uint8_t* view = nullptr;
+    bool wide = false;
 
     size_t pixelBytes() const { return static_cast<size_t>(planes) * bytesPerSample; }
+    size_t size() const { return static_cast<size_t>(width) * static_cast<size_t>(height) * pixelBytes(); }
     size_t offset(int32_t x, int32_t y) const {
         return (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) *
                pixelBytes();
     }
+    const uint8_t* bytes() const { return view ? view : data.data(); }
     uint8_t* at(int32_t x, int32_t y) { return data.data() + offset(x, y); }
-    const uint8_t* at(int32_t x, int32_t y) const { return data.data() + offset(x, y); }
+    const uint8_t* at(int32_t x, int32_t y) const { return bytes() + offset(x, y); }
 };
 
 // 16-bit samples travel on the plug-ins' own scale, 0..32767, rounded to
@@ -43,12 +49,23 @@ uint32_t from15(uint16_t v) {
     return (w * 65535u + 16383u) / 32767u;
 }
 
-Document documentOf(const Image& image) {
+// A view of the image's pixels, which stay untouched until the run has
+// succeeded.
+Document viewOf(const Image& image) {
     Document d;
     d.width = image.width;
     d.height = image.height;
     d.planes = image.channels();
     d.bytesPerSample = image.depth == 16 ? 2 : 1;
+    d.view = image.pixels.data();
+    d.wide = image.depth == 16;
+    return d;
+}
+
+Document documentOf(const Image& image) {
+    Document d = viewOf(image);
+    d.view = nullptr;
+    d.wide = false;
     if (image.depth != 16) {
         d.data = image.pixels;
         return d;
@@ -109,6 +126,16 @@ bool allocate(Buffer& b, const Rect& r, int planes, size_t bytesPerSample) {
     return true;
 }
 
+// n bytes of 16-bit samples from the image's scale to the plug-ins'.
+void narrow(uint8_t* dst, const uint8_t* src, size_t n) {
+    for (size_t i = 0; i + 1 < n; i += 2) {
+        uint16_t v;
+        std::memcpy(&v, src + i, 2);
+        v = to15(v);
+        std::memcpy(dst + i, &v, 2);
+    }
+}
+
 void copyIn(const Document& d, const Rect& r, int lo, int hi, Buffer& b, bool zero) {
     if (isEmpty(r)) return;
     const size_t n = static_cast<size_t>(hi - lo + 1) * d.bytesPerSample;
@@ -116,8 +143,10 @@ void copyIn(const Document& d, const Rect& r, int lo, int hi, Buffer& b, bool ze
         uint8_t* row = b.bytes.data() + static_cast<size_t>(y - r.top) * static_cast<size_t>(b.rowBytes);
         for (int32_t x = r.left; x < r.right; ++x) {
             uint8_t* dst = row + static_cast<size_t>(x - r.left) * n;
+            const uint8_t* src = d.at(x, y) + static_cast<size_t>(lo) * d.bytesPerSample;
             if (zero) std::memset(dst, 0, n);
-            else std::memcpy(dst, d.at(x, y) + static_cast<size_t>(lo) * d.bytesPerSample, n);
+            else if (d.wide) narrow(dst, src, n);
+            else std::memcpy(dst, src, n);
         }
     }
 }
@@ -158,7 +187,9 @@ void commit(Document& dest, const Document& source, const Document* mask, const 
             uint32_t m = *mask->at(x, y);
             const uint8_t* src = source.at(x, y) + static_cast<size_t>(lo) * bps;
             for (size_t s = 0; s < n; s += bps) {
-                int64_t a = readSample(src + s, bps), o = readSample(out + s, bps);
+                uint32_t source15 = readSample(src + s, bps);
+                if (source.wide) source15 = to15(source15);
+                int64_t a = source15, o = readSample(out + s, bps);
                 int64_t v = a + ((o - a) * m + (o >= a ? 127 : -127)) / 255;
                 writeSample(dst + s, bps, static_cast<uint32_t>(v));
             }
@@ -269,10 +300,12 @@ RunResult runFilter(const PluginLibrary& plugin, Image& image, const Image* mask
                                             std::to_string(image.width) + " x " +
                                             std::to_string(image.height));
 
+    // The destination starts as a copy of the source, made only when the
+    // first output comes back: while the plug-in runs, the host holds the
+    // image, its inData and outData and nothing else of that size.
     Document source, dest, maskDoc;
     try {
-        source = documentOf(image);
-        dest = source;
+        source = viewOf(image);
         if (mask) {
             maskDoc.width = mask->width;
             maskDoc.height = mask->height;
@@ -333,6 +366,20 @@ RunResult runFilter(const PluginLibrary& plugin, Image& image, const Image* mask
         disposeDescriptor(descriptorParameters.descriptor);
         currentOptions = nullptr;
     };
+    auto startDestination = [&] {
+        dest.width = source.width;
+        dest.height = source.height;
+        dest.planes = source.planes;
+        dest.bytesPerSample = source.bytesPerSample;
+        try {
+            dest.data.resize(source.size());
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        if (source.wide) narrow(dest.data.data(), source.bytes(), source.size());
+        else std::memcpy(dest.data.data(), source.bytes(), source.size());
+        return true;
+    };
     auto pluginFailed = [&](int16_t code) {
         cleanUp();
         if (code == userCanceledErr) return fail(RunStatus::Cancelled, "cancelled", code);
@@ -374,7 +421,7 @@ RunResult runFilter(const PluginLibrary& plugin, Image& image, const Image* mask
             return fail(RunStatus::OutOfMemory, "not enough memory for the buffers the plug-in asked for");
         }
         copyIn(source, inRect, inLo, inHi, in, false);
-        copyIn(dest, outRect, outLo, outHi, out, !copySource);
+        copyIn(dest.data.empty() ? source : dest, outRect, outLo, outHi, out, !copySource);
         if (mask) copyIn(maskDoc, maskRect, 0, 0, maskBuffer, false);
         fr.inData = in.bytes.empty() ? nullptr : in.bytes.data();
         fr.inRowBytes = in.rowBytes;
@@ -387,6 +434,13 @@ RunResult runFilter(const PluginLibrary& plugin, Image& image, const Image* mask
         fr.inData = fr.outData = fr.maskData = nullptr;
         if (code) return pluginFailed(code);
         if (!paddingIntact(out)) return protocolError("it wrote past the end of its output rows");
+        in = Buffer();
+        if (dest.data.empty() && !isEmpty(outRect) && !startDestination()) {
+            cleanUp();
+            return fail(RunStatus::OutOfMemory, "not enough memory to filter a " +
+                                                    std::to_string(image.width) + " x " +
+                                                    std::to_string(image.height) + " image");
+        }
         commit(dest, source, mask && hostMasks ? &maskDoc : nullptr, outRect, outLo, outHi, out);
     }
 
@@ -395,7 +449,10 @@ RunResult runFilter(const PluginLibrary& plugin, Image& image, const Image* mask
     if (descriptorParameters.descriptor)
         result.hasReturnedSettings =
             descriptorContents(descriptorParameters.descriptor, result.returnedSettings);
-    storeDocument(dest, image);
+    // Nothing came back: the result is the source (16-bit samples rounded
+    // through the plug-ins' scale, as any output would be).
+    if (dest.data.empty() && image.depth == 16) storeDocument(documentOf(image), image);
+    else if (!dest.data.empty()) storeDocument(dest, image);
     cleanUp();
     return result;
 }

@@ -182,3 +182,70 @@ TEST_F(SaveRun, SignalDuringTheSaveLeavesNoFileBehind) {
     ASSERT_TRUE(host::saveImage(dir + "/out/small.png", flat(4, 4), error)) << error;
     EXPECT_EQ(outputs(), std::vector<std::string>{"small.png"});
 }
+
+namespace {
+
+class ProtocolRun : public test::PluginRun {
+protected:
+    ProtocolRun() : PluginRun("Protocol Test", kPlugins) {}
+};
+
+uint32_t to15(uint32_t v) { return (v * 32767u + 32767u) / 65535u; }
+uint32_t from15(uint32_t v) { return (std::min(v, 32767u) * 65535u + 16383u) / 32767u; }
+
+}  // namespace
+
+// The host keeps no whole copies of the image beside the plug-in's buffers;
+// what comes back is still exactly the plug-in's output on the host's scale,
+// in one piece or in strips, with a selection or without, at both depths.
+TEST_F(ProtocolRun, OutputBytesFollowThePlugInExactly) {
+    constexpr int kWidth = 13, kHeight = 11;
+    host::Image mask;
+    mask.width = kWidth;
+    mask.height = kHeight;
+    mask.colour = host::ColourSpace::Grey;
+    for (int i = 0; i < kWidth * kHeight; ++i) mask.pixels.push_back(static_cast<uint8_t>(i * 41));
+    const std::string maskFile = save("mask.png", mask);
+    test::writeFile(path("strips.txt"), "rows 4\n");
+    for (int depth : {8, 16})
+        for (bool alpha : {false, true})
+            for (bool selection : {false, true})
+                for (bool strips : {false, true}) {
+                    SCOPED_TRACE(std::to_string(depth) + (alpha ? " alpha" : "") + (selection ? " mask" : "") +
+                                 (strips ? " strips" : ""));
+                    host::Image in;
+                    in.width = kWidth;
+                    in.height = kHeight;
+                    in.depth = depth;
+                    in.hasAlpha = alpha;
+                    in.pixels.resize(in.rowBytes() * kHeight);
+                    const uint32_t top = depth == 16 ? 65535 : 255;
+                    uint32_t n = 0;
+                    for (int32_t y = 0; y < kHeight; ++y)
+                        for (int32_t x = 0; x < kWidth; ++x)
+                            for (int c = 0; c < in.channels(); ++c, ++n)
+                                in.setSample(x, y, c, n % 9 == 0 ? top : n % 9 == 1 ? 0 : (n * 2654435761u) % (top + 1));
+                    std::vector<std::string> args = {save("in.png", in), "-o", path("out.png")};
+                    if (selection) args.insert(args.end(), {"--mask", maskFile});
+                    if (strips) args.insert(args.end(), {"--settings", path("strips.txt")});
+                    const auto r = applyArgs(args);
+                    ASSERT_EQ(r.status, 0) << r.err;
+                    const host::Image out = load("out.png");
+                    ASSERT_EQ(out.pixels.size(), in.pixels.size());
+                    for (int32_t y = 0; y < kHeight; ++y)
+                        for (int32_t x = 0; x < kWidth; ++x)
+                            for (int c = 0; c < in.channels(); ++c) {
+                                const uint32_t raw = in.sample(x, y, c);
+                                const int32_t v = static_cast<int32_t>(depth == 16 ? to15(raw) : raw);
+                                const int32_t white = depth == 16 ? 32767 : 255;
+                                int32_t result = v;
+                                if (c < 3) {
+                                    const int32_t m = selection ? mask.pixels[static_cast<size_t>(y * kWidth + x)] : 255;
+                                    result = selection ? v + (white - v - v) * m / 255 : white - v;
+                                }
+                                const uint32_t expected =
+                                    depth == 16 ? from15(static_cast<uint32_t>(result)) : static_cast<uint32_t>(result);
+                                ASSERT_EQ(out.sample(x, y, c), expected) << x << "," << y << " plane " << c;
+                            }
+                }
+}
