@@ -333,13 +333,13 @@ public:
         }
         for (const Edit& edit : edits) {
             out.append(text_, pos, edit.begin - pos);
-            if (edit.begin == edit.end && !out.empty() && out.back() != '\n') out += eol_;
+            if (edit.begin == edit.end) endLine(out);
             out += edit.text;
             pos = edit.end;
         }
         out.append(text_, pos, std::string::npos);
         if (!tail.empty()) {
-            if (!out.empty() && out.back() != '\n') out += eol_;
+            endLine(out);
             // One blank line before a new key, as the rest of the file has.
             if (out.size() >= 2 * eol_.size() &&
                 out.compare(out.size() - 2 * eol_.size(), 2 * eol_.size(), eol_ + eol_) != 0)
@@ -354,6 +354,13 @@ private:
         const auto [it, fresh] = byPath_.emplace(folded(path), keys_.size());
         if (fresh) keys_.push_back({std::string(path), {}, {}, false, 0});
         return keys_[it->second];
+    }
+
+    // A last line without its line end gets one before anything follows it;
+    // a lone carriage return there only needs its line feed.
+    void endLine(std::string& out) const {
+        if (out.empty() || out.back() == '\n') return;
+        out += out.back() == '\r' ? std::string("\n") : eol_;
     }
 
     std::string line(const Value& value) const {
