@@ -17,6 +17,7 @@
 #include "framework/host/render_loop.h"
 #include "framework/host/render_state.h"
 #include "filters/keenwright/sharpen_kernel.h"
+#include "bench/dialog_preview.h"
 #include "host/image.h"
 #include "tests/filters/quiet_dialog.h"
 #include "tests/support/fake_host.h"
@@ -120,5 +121,25 @@ void FitPreview900x600(benchmark::State& state) {
     }
 }
 BENCHMARK(FitPreview900x600)->Arg(0)->Arg(1)->ArgName("cached")->Unit(benchmark::kMillisecond);
+
+// A slider moved in the dialog over a 6000 x 4000 photograph, to the finished
+// Fit-view preview: Radius (slot 0) smooths again, Amount (slot 7) reuses it.
+void SliderToFitPreview24MP(benchmark::State& state) {
+    constexpr int W = 6000, H = 4000;
+    const int slot = static_cast<int>(state.range(0));
+    std::vector<uint8_t> record, photo;
+    std::string error;
+    if (!defaultPreset(record, error) || !photograph(W, H, photo, error)) return state.SkipWithError(error.c_str());
+    test::FakeHost host(filter(), {W, H});
+    std::copy(photo.begin(), photo.end(), host.in.begin());
+    if (host.open() != noErr) return state.SkipWithError("memory");
+    bench::TimedDialog dialog(12);
+    fw::unpackFields(record.data(), host.session.format, dialog.knobs.slots);
+    const int32_t base = dialog.knobs.slots[static_cast<size_t>(slot)];
+    bench::previewAfterChanges(state, host, dialog, [&](fw::ValueSlots& s, int i) {
+        s[static_cast<size_t>(slot)] = base + i % 2;
+    });
+}
+BENCHMARK(SliderToFitPreview24MP)->Arg(0)->Arg(7)->ArgName("slot")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/dialog_preview.h"
 #include "filters/keenwrighthd/hd_kernel.h"
 #include "filters/keenwrighthd/keenwrighthd_filter.h"
 #include "framework/host/filter_description.h"
@@ -126,5 +127,19 @@ void BM_FitPreview(benchmark::State& st) { fitPreview(st, false); }
 void BM_FitPreviewCached(benchmark::State& st) { fitPreview(st, true); }
 BENCHMARK(BM_FitPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FitPreviewCached)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A slider moved in the dialog over a 6000 x 4000 image, to the finished
+// Fit-view preview: Radius (slot 0) or Contrast (slot 8).
+void BM_SliderToFitPreview24MP(benchmark::State& st) {
+    const int slot = static_cast<int>(st.range(0));
+    Session s(6000, 4000, false);
+    bench::TimedDialog dialog(11);
+    fw::unpackFields(s.host.session.settings.data(), hd().format, dialog.knobs.slots);
+    const int32_t base = dialog.knobs.slots[static_cast<size_t>(slot)];
+    bench::previewAfterChanges(st, s.host, dialog, [&](fw::ValueSlots& v, int i) {
+        v[static_cast<size_t>(slot)] = base - i % 2;
+    });
+}
+BENCHMARK(BM_SliderToFitPreview24MP)->Arg(0)->Arg(8)->ArgName("slot")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -67,6 +68,22 @@ protected:
         if (reg::queryValue(reg::Root::CurrentUser, key, "Last Used", nullptr, data.data(), &size)) return {};
         data.resize(size);
         return data;
+    }
+
+    // The value of `name` in a settings file as --save-settings writes it
+    // ("name value" a line); empty when it is not there.
+    static std::string savedValue(const std::string& text, const std::string& name) {
+        size_t at = 0;
+        while (at < text.size()) {
+            const size_t end = std::min(text.find('\n', at), text.size());
+            const std::string line = text.substr(at, end - at);
+            at = end + 1;
+            const size_t gap = line.find(' ');
+            if (gap == std::string::npos || line.compare(0, gap, name) != 0 || gap != name.size()) continue;
+            const size_t value = line.find_first_not_of(' ', gap);
+            return value == std::string::npos ? std::string() : line.substr(value);
+        }
+        return {};
     }
 
     // A record's 16 integers as a --settings file.

@@ -9,9 +9,7 @@
 #include "framework/host/render_loop.h"
 
 namespace qm::test {
-namespace {
 
-// Once per process: the tests never see or change the user's presets.
 void useOwnRegistry() {
     static const bool done = [] {
         const std::filesystem::path folder = std::filesystem::temp_directory_path() /
@@ -22,8 +20,6 @@ void useOwnRegistry() {
     }();
     (void)done;
 }
-
-}  // namespace
 
 const os::ResourceModule& noResources() {
     static const QmResourceTable table{QM_RESOURCE_TABLE_MAGIC, 0, nullptr};

@@ -57,6 +57,10 @@ public:
     fw::FilterSession session;
 };
 
+// Once per process, also by every FakeHost: a registry folder of the test's
+// own, so that tests never see or change the user's presets.
+void useOwnRegistry();
+
 // An empty resource table: no factory presets, no databases.
 const os::ResourceModule& noResources();
 

@@ -56,6 +56,8 @@ class HdDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         setenv("QUILLMERE_HEADLESS", "1", 1);
+        // The sessions' registry, before the first test writes to it.
+        test::useOwnRegistry();
         const std::string plugin = std::string(QM_BINARY_DIR) + "/plugins/KeenwrightHD.8bf";
         handle_ = dlopen(plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(handle_, nullptr) << dlerror();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <string>
@@ -326,17 +327,17 @@ TEST_F(PresetStoreTest, ListMarksUserPresetsThenShowsFactoryPresets) {
     EXPECT_EQ(list.count, 8);
 }
 
-TEST_F(PresetStoreTest, ListEndsAtAValueThatDoesNotFit) {
+TEST_F(PresetStoreTest, AValueThatIsNoRecordIsListedAsInvalidAndHidesNothing) {
     const struct {
         const char* what;
         std::string name;
         size_t dataLength;
-        bool listed;
+        const char* prefix;
     } cases[] = {
-        {"63-character name", std::string(63, 'n'), 64, true},
-        {"64-character name", std::string(64, 'n'), 64, false},
-        {"70-character name", std::string(70, 'n'), 64, false},
-        {"data longer than L", "Long", 65, false},
+        {"63-character name", std::string(63, 'n'), 64, ">"},
+        {"64-character name", std::string(64, 'n'), 64, "?"},
+        {"70-character name", std::string(70, 'n'), 64, "?"},
+        {"data longer than L", "Long", 65, "?"},
     };
     Resources resources({{"DEFAULT", makeRecord(1)}});
     for (const auto& c : cases) {
@@ -348,13 +349,8 @@ TEST_F(PresetStoreTest, ListEndsAtAValueThatDoesNotFit) {
         putValue("After", makeRecord(4));
 
         const PresetList list = buildPresetList(session, resources.module());
-        std::vector<std::string> expected = {">Before"};
-        if (c.listed) {
-            expected.push_back(">" + c.name);
-            expected.push_back(">After");
-        }
-        expected.push_back("Default");
-        expected.push_back("SAVE USER PRESET");
+        const std::vector<std::string> expected = {">Before", c.prefix + c.name, ">After", "Default",
+                                                   "SAVE USER PRESET"};
         EXPECT_EQ(list.entries, expected) << c.what;
     }
 }
@@ -446,12 +442,18 @@ TEST_F(PresetStoreTest, LoadingAUserPresetWithoutADialog) {
         }
     }
 
-    // The value of that number is loaded even where the list stopped short of it.
+    // A name too long for a record is not valid; the value after it loads.
     putValue(std::string(70, 'n'), makeRecord(3));
     putValue("Late", makeRecord(333));
     PresetList list = buildPresetList(session, resources.module());
-    ASSERT_EQ(list.count, 4);
-    EXPECT_EQ(loadPresetAt(session, list, resources.module(), 4), PresetLoad::UserPreset);
+    const auto longOne = std::find(list.entries.begin(), list.entries.end(), "?" + std::string(70, 'n'));
+    ASSERT_NE(longOne, list.entries.end());
+    const int at = static_cast<int>(longOne - list.entries.begin());
+    ASSERT_EQ(list.entries[static_cast<size_t>(at + 1)], ">Late");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(loadPresetAt(session, list, resources.module(), at), PresetLoad::InvalidUserPreset);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Not Valid Preset         \n");
+    EXPECT_EQ(loadPresetAt(session, list, resources.module(), at + 1), PresetLoad::UserPreset);
     EXPECT_EQ(markerOf(session.settings.data()), 333);
 }
 
