@@ -74,7 +74,7 @@ const fw::FilterDescription kFilter{
     .variant = fw::laterVariant("Please use images in RGB 8 Bits/Channel mode"),
     .prepare = prepareRender, .renderPass = renderPixel, .beginSession = beginSession,
     .upgradeRecord = upgradeVersion1Record, .settings = kSettings,
-    .dialog = {.run = fw::runSharpeningDialog, .createControls = createDialogControls,
+    .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls,
                .title = "Keenwright ", .version = "1.70", .helpPage = "KEENWRIGHT"}
 };
 

@@ -94,7 +94,7 @@ const fw::FilterDescription kFilter{
     .defaultPosition = 6, .passCount = 4,
     .variant = fw::laterVariant("Please use images in RGB 8/16 mode"), .prepare = prepare,
     .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings,
-    .dialog = {.run = fw::runSharpeningDialog, .createControls = createDialogControls,
+    .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls,
                .title = "Keenwright HD ", .version = "2.00",
                .captionExtra = "  High Definition Sharpening", .helpPage = "KEENWRIGHTHD"}
 };

@@ -4,6 +4,8 @@
 #include "filters/lumivex/lens_passes.h"
 #include "filters/lumivex/lens_prepare.h"
 #include "filters/lumivex/lens_settings.h"
+#include "filters/lumivex/lumivex_dialog.h"
+#include "framework/host/filter_dialog.h"
 #include "framework/host/filter_session.h"
 
 namespace qm::lumivex {
@@ -13,7 +15,9 @@ const fw::FilterDescription kFilter{
     .name = "Lumivex", .format = kRecordFormat, .registryKey = "Software\\Quillmere\\Lumivex",
     .defaultPosition = 2, .passCount = 5, .variant = fw::earlierVariant(0, true),
     .prepare = prepareLens, .renderPass = renderLensPass, .beginSession = beginLensSession,
-    .settings = kSettings
+    .settings = kSettings,
+    .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls, .title = "Lumivex ",
+               .version = "1.20", .places = &kDialogPlaces, .command = dialogCommand}
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "framework/host/variant_policy.h"
+#include "platform/ui/geometry.h"
 #include "framework/settings/record_format.h"
 #include "framework/settings/setting_table.h"
 
@@ -14,6 +15,18 @@ namespace qm::fw {
 struct FilterSession;
 struct RenderState;
 class DialogBuilder;
+
+// Where a dialog of fixed size puts the shell's parts (client coordinates).
+struct ShellPlaces {
+    ui::Size client;
+    ui::Rect preview;   // 600 x 600
+    ui::Rect meter;
+    ui::Rect status;
+    ui::Point presetList;
+    ui::Rect strip;     // left, top, right (the bottom follows the cell skin)
+    ui::Point undo, redo, help, link;
+    ui::Point apply, cancel;  // 30 x 30 each
+};
 
 // The filter's dialog: the shell that runs it and the filter's part of it.
 struct DialogSpec {
@@ -30,6 +43,11 @@ struct DialogSpec {
     const char* captionExtra = "";
     // The HTML help page among the plug-in's resources (type "HTML").
     const char* helpPage = nullptr;
+    // Null: the sharpening layout, made for the image. Else fixed places.
+    const ShellPlaces* places = nullptr;
+    // Optional: the filter's own commands (random, reset, ...). True when it
+    // handled one and the preview is to render.
+    bool (*command)(DialogBuilder& dialog, int command) = nullptr;
 };
 
 // The filter's own state of one session (buffers, kernels, tables); the

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "framework/controls/control_manager.h"
 #include "framework/controls/control_slots.h"
@@ -15,6 +16,7 @@
 #include "framework/controls/ui_selector.h"
 #include "framework/host/dialog_link.h"
 #include "framework/host/filter_session.h"
+#include "framework/host/help_file.h"
 #include "framework/host/help_page.h"
 #include "framework/host/preset_dialog.h"
 #include "framework/host/render_loop.h"
@@ -50,26 +52,34 @@ enum Command : int {
 constexpr int kSelectorSide = 13;
 constexpr uint32_t kCaptionRight = captionOffset(21, 0);
 
-// The folder of the plug-in file, kept for the other plug-ins' helpers.
-void rememberPluginFolder() {
+// The folder of the plug-in file, with its separator.
+std::string pluginFolder() {
     std::string path = os::moduleFileName().substr(0, 400);
     const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return;
-    path.resize(slash + 1);
-    reg::setValue(reg::Root::CurrentUser, kQuillmereKey, "PluginsDir", reg::kTypeString,
-                  std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(path.data()), path.size()));
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-class SharpeningDialog final : public DialogLink, public DialogBuilder {
+// Kept for the other plug-ins' helpers; nothing here reads it back.
+void rememberPluginFolder(bool bothHives) {
+    const std::string path = pluginFolder();
+    if (path.empty()) return;
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(path.data()), path.size());
+    reg::setValue(reg::Root::CurrentUser, kQuillmereKey, "PluginsDir", reg::kTypeString, bytes);
+    if (bothHives) reg::setValue(reg::Root::LocalMachine, kQuillmereKey, "PluginsDir", reg::kTypeString, bytes);
+}
+
+class FilterDialog final : public DialogLink, public DialogBuilder {
 public:
-    SharpeningDialog(FilterSession& session, RenderState& state, int16_t& result)
+    FilterDialog(FilterSession& session, RenderState& state, int16_t& result)
         : session_(session), state_(state), result_(result), manager_(*session.resources),
           slots_(manager_) {
         const FilterRecord& fr = *session.record;
         layout_ = shellLayout(libraryState().previewWidth, fr.imageSize.h, fr.imageSize.v);
+        const ShellPlaces* fixed = session.filter->dialog.places;
+        places_ = fixed ? *fixed : sharpeningPlaces(layout_);
         manager_.session = &session;
     }
-    ~SharpeningDialog() override {
+    ~FilterDialog() override {
         strip_.reset();
         manager_.tearDown();
     }
@@ -95,6 +105,7 @@ public:
     }
     void redrawPreview() override {
         if (preview_) manager_.redrawElement(*preview_);
+        for (UiElement* e : withPreview_) manager_.redrawElement(*e);
     }
     void requestRedraw() override {
         if (preview_) preview_->buffers().dirty = true;
@@ -104,8 +115,23 @@ public:
 
     // DialogBuilder
     ControlManager& manager() override { return manager_; }
+    FilterSession& session() override { return session_; }
     const ShellLayout& layout() const override { return layout_; }
     void addViewControls() override;
+    void setPreviewToggle(UiSelector& toggle) override { toggle_ = &toggle; }
+    void redrawWithPreview(UiElement& element) override { withPreview_.push_back(&element); }
+    ValueSlots values() override {
+        ValueSlots v{};
+        for (int i = 0; i < kValueSlots && slots_.hasControl(i); ++i) v[static_cast<size_t>(i)] = slots_.getValue(i);
+        return v;
+    }
+    void setValues(const ValueSlots& v) override {
+        for (int i = 0; i < kValueSlots && slots_.hasControl(i); ++i) {
+            if (slots_.getValue(i) == v[static_cast<size_t>(i)]) continue;
+            slots_.setValue(i, v[static_cast<size_t>(i)]);
+            manager_.redrawElement(manager_.element(static_cast<size_t>(i)));
+        }
+    }
 
 private:
     void create(ui::Window& window);
@@ -125,7 +151,9 @@ private:
     ControlManager manager_;
     ControlSlots slots_;
     ShellLayout layout_;
+    ShellPlaces places_;
     ui::Window* window_ = nullptr;
+    std::vector<UiElement*> withPreview_;
 
     UiPreview* preview_ = nullptr;
     UiNavigator* navigator_ = nullptr;
@@ -140,8 +168,9 @@ private:
     PresetList presets_;
 };
 
-void SharpeningDialog::addViewControls() {
-    if (navigator_) return;
+void FilterDialog::addViewControls() {
+    // Only the sharpening layout has a navigator and zoom.
+    if (navigator_ || session_.filter->dialog.places) return;
     ControlManager& m = manager_;
     const ShellLayout& L = layout_;
     toggle_ = &m.create<UiSelector>("Preview", ui::Rect::ofSize(L.x0 + 203, 557, kSelectorSide, kSelectorSide),
@@ -163,50 +192,53 @@ void SharpeningDialog::addViewControls() {
     zoom_[3]->state = UiSelector::kOn;
 }
 
-void SharpeningDialog::create(ui::Window& window) {
+void FilterDialog::create(ui::Window& window) {
     window_ = &window;
     const ui::Size screen = ui::screenSize();
-    manager_.setUpDialog(window, {55, 622, 505, 636});
-    const ShellLayout& L = layout_;
+    const ShellPlaces& P = places_;
+    manager_.setUpDialog(window, P.status);
     const FilterRecord& fr = *session_.record;
+    const DialogSpec& spec = session_.filter->dialog;
 
-    if (session_.filter->dialog.createControls) session_.filter->dialog.createControls(*this);
+    if (spec.createControls) spec.createControls(*this);
     addViewControls();  // when the filter's order did not place them
-    manager_.create<UiButton>("Help/Tutorial", ui::Rect::ofSize(L.x0 + 243, 4, 22, 22), 215, 215, kHelp);
-    makeNavigatorThumbnail(hostImageOf(fr, session_.planes, libraryState().sixteenBitMode),
-                           L.thumbnail, navigator_->thumbnailPixels());
-    manager_.create<UiButton>("Undo Last Operation", ui::Rect::ofSize(L.x0 + 19, 557, 22, 22), 200, 200, kUndo);
-    manager_.create<UiButton>("Redo Last Operation", ui::Rect::ofSize(L.x0 + 47, 557, 22, 22), 201, 201, kRedo);
-    const ui::Rect meter{5, 621, 35, 636};
-    manager_.create<UiButton>("Performance Meter (drawing time in milliseconds)", meter, 0, 0, 0);
-    manager_.create<UiButton>("Cancel the filter", ui::Rect{L.x0 + 242, 590, L.x0 + 272, 620}, 235, 235, kCancel);
-    manager_.create<UiButton>("Apply the filter", ui::Rect{L.x0 + 193, 590, L.x0 + 223, 620}, 202, 202, kApply);
-    manager_.create<UiAncor>(ui::Point{L.x0 + 92, 8}, kHomePageText);
-    preview_ = &manager_.create<UiPreview>(ui::Rect{5, 17, L.x0, 617}, meter);
+    manager_.create<UiButton>("Help/Tutorial", ui::Rect::ofSize(P.help.x, P.help.y, 22, 22), 215, 215, kHelp);
+    if (navigator_)
+        makeNavigatorThumbnail(hostImageOf(fr, session_.planes, libraryState().sixteenBitMode),
+                               layout_.thumbnail, navigator_->thumbnailPixels());
+    manager_.create<UiButton>("Undo Last Operation", ui::Rect::ofSize(P.undo.x, P.undo.y, 22, 22), 200, 200, kUndo);
+    manager_.create<UiButton>("Redo Last Operation", ui::Rect::ofSize(P.redo.x, P.redo.y, 22, 22), 201, 201, kRedo);
+    manager_.create<UiButton>("Performance Meter (drawing time in milliseconds)", P.meter, 0, 0, 0);
+    manager_.create<UiButton>("Cancel the filter", ui::Rect::ofSize(P.cancel.x, P.cancel.y, 30, 30), 235, 235,
+                              kCancel);
+    manager_.create<UiButton>("Apply the filter", ui::Rect::ofSize(P.apply.x, P.apply.y, 30, 30), 202, 202, kApply);
+    manager_.create<UiAncor>(P.link, kHomePageText);
+    preview_ = &manager_.create<UiPreview>(P.preview, P.meter);
     preview_->buffers().sixteenBit = libraryState().sixteenBitMode;
     fitSize_ = {preview_->buffers().renderedWidth, preview_->buffers().renderedHeight};
-    strip_ = std::make_unique<ProgressStrip>(manager_, 6, 6, L.pw + 6);
+    strip_ = std::make_unique<ProgressStrip>(manager_, P.strip.left, P.strip.top, P.strip.right);
 
-    if (ui::Window* list = ui::dialogItem(window, kPresetListId)) list->setRect(ui::Rect::ofSize(L.x0 + 15, 597, 160, 10));
+    if (ui::Window* list = ui::dialogItem(window, kPresetListId))
+        list->setRect(ui::Rect::ofSize(P.presetList.x, P.presetList.y, 160, 10));
 
     const std::string warning = resolutionWarning(screen);
     if (!warning.empty()) ui::messageBox(&window, warning, "Warning!", ui::kMbIconWarning);
 
-    window.setClientSize(L.pw + 300, kClientHeight);
+    window.setClientSize(P.client.width, P.client.height);
     window.centreOnScreen();
     // The off-screen surface follows the client area's new size.
     manager_.createSurface(window);
 
     fillPresetList();
-    window.setText(dialogCaption(session_.filter->dialog, libraryState().sixteenBitMode));
+    window.setText(dialogCaption(spec, session_.filter->variant.captionSuffixes, libraryState().sixteenBitMode));
 }
 
-ui::ComboBox* SharpeningDialog::presetCombo() const {
+ui::ComboBox* FilterDialog::presetCombo() const {
     ui::Window* list = window_ ? ui::dialogItem(*window_, kPresetListId) : nullptr;
     return list ? ui::ComboBox::of(list) : nullptr;
 }
 
-void SharpeningDialog::fillPresetList() {
+void FilterDialog::fillPresetList() {
     const bool firstFill = presets_.listId != kPresetListId;
     const PresetList previous = presets_;
     presets_ = buildPresetList(session_, *session_.resources);
@@ -225,7 +257,7 @@ void SharpeningDialog::fillPresetList() {
         if (ui::PushButton* b = ui::PushButton::of(button)) b->click();
 }
 
-void SharpeningDialog::loadPreset(int index) {
+void FilterDialog::loadPreset(int index) {
     const PresetLoad outcome = loadPresetAt(session_, presets_, *session_.resources, index);
     if (outcome == PresetLoad::PresetDialog) {
         if (ui::ComboBox* combo = presetCombo()) combo->select(presets_.selected);
@@ -257,7 +289,7 @@ void SharpeningDialog::loadPreset(int index) {
         if (ui::PushButton* b = ui::PushButton::of(button)) b->click();
 }
 
-bool SharpeningDialog::pollMouse() {
+bool FilterDialog::pollMouse() {
     ui::Message m;
     if (!ui::peekMessage(m, window_, ui::kWmMouseFirst, ui::kWmMouseLast, ui::Remove::Yes)) return false;
     if (m.window == window_ && manager_.dispatchMouse(*window_, m.message, m.wParam, m.lParam) != 0)
@@ -271,7 +303,7 @@ bool SharpeningDialog::pollMouse() {
     return false;
 }
 
-void SharpeningDialog::restorePreviewToggleIfRequested() {
+void FilterDialog::restorePreviewToggleIfRequested() {
     if (!restoreToggle_ || !toggle_) return;
     restoreToggle_ = false;
     if (toggle_->state == UiSelector::kOn) return;
@@ -279,10 +311,10 @@ void SharpeningDialog::restorePreviewToggleIfRequested() {
     manager_.redrawElement(*toggle_);
 }
 
-void SharpeningDialog::chooseView(RenderState& state) {
+void FilterDialog::chooseView(RenderState& state) {
     PreviewBuffers& b = preview_->buffers();
-    navigator_->syncNavigator(zoomCode_);
-    if (zoomCode_ == UiNavigator::kFit) {
+    if (navigator_) navigator_->syncNavigator(zoomCode_);
+    if (!navigator_ || zoomCode_ == UiNavigator::kFit) {
         state.view = SourceView{SourceView::Kind::Fit};
         b.renderedWidth = fitSize_.width;
         b.renderedHeight = fitSize_.height;
@@ -297,7 +329,7 @@ void SharpeningDialog::chooseView(RenderState& state) {
     state.region.height = b.renderedHeight;
 }
 
-void SharpeningDialog::renderPreview() {
+void FilterDialog::renderPreview() {
     // Before the first paint there is no copy to render from; that paint
     // renders the settings then shown.
     if (!preview_ || preview_->failed() || !preview_->buffers().transferred) return;
@@ -308,7 +340,7 @@ void SharpeningDialog::renderPreview() {
     restoreToggle_ = true;
 }
 
-void SharpeningDialog::selectZoom(int zoom, UiSelector* chosen) {
+void FilterDialog::selectZoom(int zoom, UiSelector* chosen) {
     for (UiSelector* z : zoom_) {
         if (!z || z == chosen || z == zoom_[1]) continue;
         z->state = UiSelector::kOff;
@@ -323,13 +355,13 @@ void SharpeningDialog::selectZoom(int zoom, UiSelector* chosen) {
     enableZoomButtons();
 }
 
-void SharpeningDialog::stepHistory(const uint8_t* slot) {
+void FilterDialog::stepHistory(const uint8_t* slot) {
     if (!slot) return;
     std::copy_n(slot, session_.recordBytes(), session_.settings.begin());
     session_.showRecord();
 }
 
-void SharpeningDialog::end(int16_t result) {
+void FilterDialog::end(int16_t result) {
     // What is applied is what the controls show, also when no render has
     // encoded them since a preset was loaded.
     if (result == noErr) encodeRecord(session_.settings.data(), session_.format, state_.values, &slots_);
@@ -337,7 +369,7 @@ void SharpeningDialog::end(int16_t result) {
     if (window_) ui::endDialog(*window_, 0);
 }
 
-void SharpeningDialog::onCommand(int command) {
+void FilterDialog::onCommand(int command) {
     switch (command) {
         case kApply:
             window_->send(ui::kWmCommand, ui::makeCommandParam(ui::kIdOkCommand, 0), 0);
@@ -352,7 +384,10 @@ void SharpeningDialog::onCommand(int command) {
             stepHistory(state_.history.redo());
             break;
         case kHelp:
-            openHelpPage(*session_.resources, session_.filter->dialog.helpPage);
+            if (session_.filter->variant.embeddedHelpFile)
+                openHelpFile(*session_.resources, pluginFolder());
+            else
+                openHelpPage(*session_.resources, session_.filter->dialog.helpPage);
             break;
         case kHomePage:
             openHelpPage(*session_.resources, kHomePageResource);
@@ -375,12 +410,14 @@ void SharpeningDialog::onCommand(int command) {
             selectZoom(UiNavigator::kFit, zoom_[3]);
             break;
         default:
+            // The filter's own commands, and every setting change: render.
+            if (const auto own = session_.filter->dialog.command) own(*this, command);
             renderPreview();
             break;
     }
 }
 
-intptr_t SharpeningDialog::procedure(ui::Window& window, uint32_t message, ui::WParam w, ui::LParam l) {
+intptr_t FilterDialog::procedure(ui::Window& window, uint32_t message, ui::WParam w, ui::LParam l) {
     if (ui::isMouseMessage(message) && window_ && manager_.dispatchMouse(window, message, w, l) != 0) return 1;
     switch (message) {
         case ui::kWmInitDialog:
@@ -389,6 +426,8 @@ intptr_t SharpeningDialog::procedure(ui::Window& window, uint32_t message, ui::W
         case ui::kWmPaint:
             manager_.beginPaint();
             manager_.paintAll();
+            // The first paint's render ran inside the preview's own drawing.
+            for (UiElement* e : withPreview_) manager_.redrawElement(*e);
             manager_.endPaint();
             return 1;
         case ui::kWmHelp:
@@ -442,8 +481,26 @@ ShellLayout shellLayout(int previewWidth, int32_t imageWidth, int32_t imageHeigh
     return L;
 }
 
-std::string dialogCaption(const DialogSpec& spec, bool sixteenBit) {
+ShellPlaces sharpeningPlaces(const ShellLayout& L) {
+    ShellPlaces P;
+    P.client = {L.pw + 300, kClientHeight};
+    P.preview = {5, 17, L.x0, 617};
+    P.meter = {5, 621, 35, 636};
+    P.status = {55, 622, 505, 636};
+    P.presetList = {L.x0 + 15, 597};
+    P.strip = {6, 6, L.pw + 6, 6};
+    P.undo = {L.x0 + 19, 557};
+    P.redo = {L.x0 + 47, 557};
+    P.help = {L.x0 + 243, 4};
+    P.link = {L.x0 + 92, 8};
+    P.apply = {L.x0 + 193, 590};
+    P.cancel = {L.x0 + 242, 590};
+    return P;
+}
+
+std::string dialogCaption(const DialogSpec& spec, bool suffixes, bool sixteenBit) {
     std::string caption = std::string(spec.title) + spec.version;
+    if (!suffixes) return caption;
     caption += sizeof(void*) == 8 ? " (64-bit)" : " (32-bit)";
     caption += spec.captionExtra;
     caption += sixteenBit ? "      RGB/16" : "      RGB/8";
@@ -458,11 +515,11 @@ std::string resolutionWarning(ui::Size screen) {
     return text;
 }
 
-bool runSharpeningDialog(FilterSession& session, RenderState& state, int16_t& result) {
+bool runFilterDialog(FilterSession& session, RenderState& state, int16_t& result) {
     if (!session.record || !session.resources || !session.filter) return false;
-    rememberPluginFolder();
+    rememberPluginFolder(session.filter->variant.bothHives);
     result = userCanceledErr;
-    SharpeningDialog dialog(session, state, result);
+    FilterDialog dialog(session, state, result);
     DialogScope scope(session, nullptr, &dialog);
     const intptr_t code = ui::runModalDialog(
         *session.resources, os::ResourceId::of("MAIN"), session.record->platformData,

@@ -1,18 +1,23 @@
-// The sharpening filters' dialog: a large preview on the left, the filter's
-// controls on the right, a navigator with zoom buttons, the preset list,
-// undo and redo, help, apply and cancel, a progress strip and a meter.
+// The filters' dialog shell: a large preview, the filter's controls, the
+// preset list, undo and redo, help, apply and cancel, a progress strip and a
+// meter; the sharpening filters' also a navigator with zoom buttons, laid out
+// for the image, the others' at fixed places of their own.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "framework/host/transfer.h"
+#include "framework/settings/record.h"
 #include "platform/ui/geometry.h"
 
 namespace qm::fw {
 
 class ControlManager;
+class UiElement;
+class UiSelector;
 struct DialogSpec;
+struct ShellPlaces;
 struct FilterSession;
 struct RenderState;
 
@@ -25,28 +30,40 @@ struct ShellLayout {
     int zoomLayout = 2;
 };
 ShellLayout shellLayout(int previewWidth, int32_t imageWidth, int32_t imageHeight);
+// The shell's parts in the sharpening layout.
+ShellPlaces sharpeningPlaces(const ShellLayout& layout);
 
-// Title, version, " (32-bit)" or " (64-bit)", the extra text, then
-// "      RGB/16" or "      RGB/8".
-std::string dialogCaption(const DialogSpec& spec, bool sixteenBit);
+// Title and version; with suffixes also " (32-bit)" or " (64-bit)", the
+// extra text, then "      RGB/16" or "      RGB/8".
+std::string dialogCaption(const DialogSpec& spec, bool suffixes, bool sixteenBit);
 // The warning for a screen smaller than 1000 x 740, else empty.
 std::string resolutionWarning(ui::Size screen);
 
-// What a filter's control creation sees of the dialog being made.
+// What a filter's dialog code sees of the dialog: while it creates its
+// controls, and when its own commands arrive.
 class DialogBuilder {
 public:
     virtual ControlManager& manager() = 0;
+    virtual FilterSession& session() = 0;
     virtual const ShellLayout& layout() const = 0;
     // The preview toggle, the navigator and the zoom buttons, at the place
     // the filter's order gives them (their slots follow the filter's
     // controls made before).
     virtual void addViewControls() = 0;
+    // A filter's own preview toggle (the switch-back rule applies to it).
+    virtual void setPreviewToggle(UiSelector& toggle) = 0;
+    // Redrawn with the preview after every completed render.
+    virtual void redrawWithPreview(UiElement& element) = 0;
+    // The controls' values by slot, and new values for them (each control
+    // limits what it takes and is redrawn).
+    virtual ValueSlots values() = 0;
+    virtual void setValues(const ValueSlots& values) = 0;
 
 protected:
     ~DialogBuilder() = default;
 };
 
-// The modal dialog of the session (DialogSpec::run of the sharpening filters).
-bool runSharpeningDialog(FilterSession& session, RenderState& state, int16_t& result);
+// The modal dialog of the session (every filter's DialogSpec::run).
+bool runFilterDialog(FilterSession& session, RenderState& state, int16_t& result);
 
 }  // namespace qm::fw

@@ -64,6 +64,8 @@ int16_t openFilterSession(FilterSession& session, const FilterDescription& filte
     session.registryKey = filter.registryKey;
     session.defaultPosition = filter.defaultPosition;
     session.keepsLastUsed = policy.keepsSettings;
+    session.bothHives = policy.bothHives;
+    session.exportCancelCloses = policy.exportCancelCloses;
     session.upgradeRecord = filter.upgradeRecord;
     session.resources = &resources;
     session.planes = lib.planesAtStart;

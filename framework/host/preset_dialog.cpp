@@ -92,8 +92,9 @@ private:
         if (command == kDeleteCommand) deleteRequested = true;
         if (command == kExportCommand) {
             name.clear();
-            // A cancelled file dialog leaves this dialog open.
-            if (exportPresets(&window, session_) == ExportOutcome::Cancelled) return;
+            // A cancelled file dialog leaves this dialog open (later variant).
+            if (exportPresets(&window, session_) == ExportOutcome::Cancelled && !session_.exportCancelCloses)
+                return;
         }
         ui::endDialog(window, 0);
     }
@@ -126,6 +127,7 @@ PresetDialogOutcome runPresetDialog(ui::Window& owner, FilterSession& session,
     if (code == -1 || dialog.name.empty()) return outcome;
 
     if (dialog.deleteRequested) {
+        if (session.bothHives) reg::deleteValue(reg::Root::LocalMachine, session.registryKey, dialog.name);
         if (reg::deleteValue(reg::Root::CurrentUser, session.registryKey, dialog.name) != reg::kSuccess) {
             ui::messageBox(&owner, kNoSuchPresetText, "Error", ui::kMbIconError);
             return outcome;
@@ -138,9 +140,10 @@ PresetDialogOutcome runPresetDialog(ui::Window& owner, FilterSession& session,
     if (name.empty()) return outcome;
     RecordBuffer record = session.settings;
     sealRecord(record.data(), session.format, false);
-    if (reg::setValue(reg::Root::CurrentUser, session.registryKey, name, reg::kTypeBinary,
-                      std::span<const uint8_t>(record.data(), static_cast<size_t>(session.recordBytes()))) !=
-        reg::kSuccess) {
+    const std::span<const uint8_t> bytes(record.data(), static_cast<size_t>(session.recordBytes()));
+    // The machine-wide copy is commonly not writable; the user's is what counts.
+    if (session.bothHives) reg::setValue(reg::Root::LocalMachine, session.registryKey, name, reg::kTypeBinary, bytes);
+    if (reg::setValue(reg::Root::CurrentUser, session.registryKey, name, reg::kTypeBinary, bytes) != reg::kSuccess) {
         // Silence here would leave the user believing the preset is kept.
         ui::messageBox(&owner, "Unable to save User Preset \"" + name + "\"", "Error", ui::kMbIconError);
         return outcome;

@@ -32,6 +32,15 @@ struct VariantPolicy {
     int minimumSide = 0;
     // The warning for an unsupported image mode; null: modes are not tested.
     const char* modeMessage = nullptr;
+    // User presets and "PluginsDir" go to HKEY_LOCAL_MACHINE as well, and a
+    // delete removes a preset from both; the list reads the current user's.
+    bool bothHives = false;
+    // The caption ends in the build's word size and the image's mode.
+    bool captionSuffixes = true;
+    // Help opens the help file the plug-in carries, not its help page.
+    bool embeddedHelpFile = false;
+    // A cancelled file dialog of the preset export closes the preset dialog.
+    bool exportCancelCloses = false;
 };
 
 constexpr VariantPolicy laterVariant(const char* modeMessage) {
@@ -51,6 +60,10 @@ constexpr VariantPolicy earlierVariant(int minimumSide, bool dialogAtEveryRun) {
     p.stepDivisor = 15;
     p.sweep = ProgressSweep::Steady;
     p.minimumSide = minimumSide;
+    p.bothHives = true;
+    p.captionSuffixes = false;
+    p.embeddedHelpFile = true;
+    p.exportCancelCloses = true;
     return p;
 }
 

@@ -24,6 +24,10 @@ public:
     int defaultPosition = 2;
     // "Last Used" is kept and leads the list's first fill (later variant).
     bool keepsLastUsed = true;
+    // Saves and deletes act on HKEY_LOCAL_MACHINE too (earlier variant).
+    bool bothHives = false;
+    // A cancelled file dialog of the export closes the preset dialog.
+    bool exportCancelCloses = false;
     // Brings every valid record that enters up to date (may be null).
     void (*upgradeRecord)(uint8_t* record) = nullptr;
 

@@ -93,7 +93,7 @@ protected:
         EXPECT_TRUE(ui::headless::loadScript(script, error)) << error;
         int16_t result = 0;
         ::testing::internal::CaptureStderr();
-        created = fw::runSharpeningDialog(host->session, host->state(), result);
+        created = fw::runFilterDialog(host->session, host->state(), result);
         err = ::testing::internal::GetCapturedStderr();
         scriptError = ui::headless::lastScriptError();
         return result;

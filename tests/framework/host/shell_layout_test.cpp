@@ -37,9 +37,11 @@ TEST(ShellLayout, ZoomLayoutAndNavigatorFollowTheImage) {
 
 TEST(ShellLayout, CaptionAndScreenWarning) {
     DialogSpec hd{.title = "Keenwright HD ", .version = "2.00", .captionExtra = "  High Definition Sharpening"};
-    EXPECT_EQ(dialogCaption(hd, true), "Keenwright HD 2.00 (64-bit)  High Definition Sharpening      RGB/16");
+    EXPECT_EQ(dialogCaption(hd, true, true), "Keenwright HD 2.00 (64-bit)  High Definition Sharpening      RGB/16");
     DialogSpec k{.title = "Keenwright ", .version = "1.70"};
-    EXPECT_EQ(dialogCaption(k, false), "Keenwright 1.70 (64-bit)      RGB/8");
+    EXPECT_EQ(dialogCaption(k, true, false), "Keenwright 1.70 (64-bit)      RGB/8");
+    DialogSpec plait{.title = "Plaitwork 2000", .version = " v1.80"};
+    EXPECT_EQ(dialogCaption(plait, false, false), "Plaitwork 2000 v1.80");
 
     EXPECT_EQ(resolutionWarning({1280, 720}),
               "You are using 1280 x 720 screen resolution.\n It is not enough for this filter.");
