@@ -117,7 +117,8 @@ public:
             std::string_view line = text.substr(start, end - start);
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             lines_.push_back(line);
-            ends_.push_back(end == text.size() ? end : end + 1);
+            // Offsets count in the text as given, a byte-order mark included.
+            ends_.push_back(static_cast<size_t>(text.data() - text_.data()) + (end == text.size() ? end : end + 1));
             if (end == text.size()) break;
             start = end + 1;
         }

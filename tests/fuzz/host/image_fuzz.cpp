@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <cstdio>
@@ -19,14 +20,43 @@ using namespace qm::host;
 // A machine with less memory than a header may claim: an allocation of more
 // than 1 GiB fails the way new fails there, so the readers' answer to a tiny
 // file claiming a huge image is what gets fuzzed (and not the sanitizer's
-// patience with a 16 GB reservation).
-void* operator new(size_t size) {
-    if (size <= (size_t{1} << 30))
-        if (void* p = std::malloc(size ? size : 1)) return p;
+// patience with a 16 GB reservation). Every form of new and delete is
+// replaced, so that none of them pairs with the sanitizer's own.
+namespace {
+void* allocate(size_t size, size_t alignment = 0) {
+    if (size <= (size_t{1} << 30)) {
+        if (size == 0) size = 1;
+        void* p = alignment > alignof(std::max_align_t)
+                      ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
+                      : std::malloc(size);
+        if (p) return p;
+    }
+    return nullptr;
+}
+}  // namespace
+
+void* operator new(size_t n) {
+    if (void* p = allocate(n)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](size_t n) { return operator new(n); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void* operator new[](size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void* operator new(size_t n, std::align_val_t a) {
+    if (void* p = allocate(n, static_cast<size_t>(a))) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t n, std::align_val_t a) { return operator new(n, a); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { std::free(p); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // loadImage takes a path: a memory file behind /proc keeps it off the disk.
