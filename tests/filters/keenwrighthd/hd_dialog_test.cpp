@@ -21,6 +21,7 @@
 #include "platform/os/shell.h"
 #include "platform/ui/headless/headless.h"
 #include "tests/filters/keenwrighthd/hd_test_support.h"
+#include "tests/support/dialog_run.h"
 
 using namespace qm;
 namespace reg = os::registry;
@@ -33,83 +34,14 @@ constexpr const char* kKey = "Software\\Quillmere\\KeenwrightHD";
 constexpr int kX0 = 605, kX1 = 625;
 constexpr int kContrastY = 433;
 
-std::vector<uint8_t> bytesOf(const fw::RecordBuffer& r) { return {r.begin(), r.begin() + 64}; }
-
 bool sameSettings(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     return a.size() >= 64 && b.size() >= 64 && std::equal(a.begin() + 6, a.begin() + 64, b.begin() + 6);
 }
 
-std::vector<uint8_t> registryValue(const char* name) {
-    std::vector<uint8_t> data(256);
-    uint32_t size = 256;
-    uint32_t type = 0;
-    if (reg::queryValue(reg::Root::CurrentUser, kKey, name, &type, data.data(), &size) != reg::kSuccess) return {};
-    data.resize(size);
-    return data;
-}
-
-void putValue(const std::string& name, const std::vector<uint8_t>& data) {
-    ASSERT_EQ(reg::setValue(reg::Root::CurrentUser, kKey, name, reg::kTypeBinary, data), reg::kSuccess);
-}
-
-class HdDialog : public ::testing::Test {
+class HdDialog : public test::DialogRun {
 protected:
-    static void SetUpTestSuite() {
-        setenv("QUILLMERE_HEADLESS", "1", 1);
-        // The sessions' registry, before the first test writes to it.
-        test::useOwnRegistry();
-        const std::string plugin = std::string(QM_BINARY_DIR) + "/plugins/KeenwrightHD.8bf";
-        handle_ = dlopen(plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle_, nullptr) << dlerror();
-        table_ = static_cast<const QmResourceTable*>(dlsym(handle_, QM_RESOURCE_TABLE_SYMBOL));
-        ASSERT_NE(table_, nullptr);
-    }
-
-    void SetUp() override {
-        ASSERT_NE(table_, nullptr);
-        // Every test starts with no presets of its own.
-        while (true) {
-            char name[300];
-            uint32_t length = sizeof name;
-            if (reg::enumValue(reg::Root::CurrentUser, kKey, 0, name, &length, nullptr, nullptr, nullptr) !=
-                reg::kSuccess)
-                break;
-            ASSERT_EQ(reg::deleteValue(reg::Root::CurrentUser, kKey, std::string(name, length)), reg::kSuccess);
-        }
-        folder_ = std::filesystem::temp_directory_path() / ("qm-hd-dialog-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder_);
-        setenv("QUILLMERE_SHARED_DATA", (folder_ / "shared").c_str(), 1);
-    }
-
-    // Opens a session on a textured image, runs the dialog with the script
-    // and answers its result; stderr (the message boxes) goes to err.
-    int16_t run(const std::string& script, test::HostImageShape shape = {600, 400}) {
-        host = std::make_unique<test::FakeHost>(khd::test::hd(), shape);
-        for (size_t i = 0; i < host->in.size(); ++i)
-            host->in[i] = static_cast<uint8_t>((i * 7919 % 251) / 2 + (i / 3 % 600) / 5);
-        module_.emplace(table_);
-        EXPECT_EQ(host->open(*module_), noErr);
-        std::string error;
-        EXPECT_TRUE(ui::headless::loadScript(script, error)) << error;
-        int16_t result = 0;
-        ::testing::internal::CaptureStderr();
-        created = fw::runFilterDialog(host->session, host->state(), result);
-        err = ::testing::internal::GetCapturedStderr();
-        scriptError = ui::headless::lastScriptError();
-        return result;
-    }
-
-    std::vector<uint8_t> applied() const { return bytesOf(host->session.settings); }
-
+    HdDialog() : DialogRun(khd::test::hd(), "KeenwrightHD.8bf", kKey) {}
     static std::vector<uint8_t> factory(const char* file) { return khd::test::presetRecord(file); }
-
-    std::optional<os::ResourceModule> module_;
-    std::unique_ptr<test::FakeHost> host;
-    bool created = false;
-    std::string err, scriptError;
-    std::filesystem::path folder_;
-    static inline void* handle_ = nullptr;
-    static inline const QmResourceTable* table_ = nullptr;
 };
 
 TEST_F(HdDialog, OpensOnDefaultAppliesAndCancelsWithoutStoring) {
@@ -155,11 +87,7 @@ TEST_F(HdDialog, ADamagedPresetShowsNotValidAndChangesNothing) {
     EXPECT_EQ(run("select 1033 \"?Broken\"\nselect 1033 \"?Short\"\nkey enter\n"), noErr);
     EXPECT_EQ(scriptError, "");
     EXPECT_TRUE(sameSettings(applied(), factory("default.txt")));
-    size_t count = 0;
-    for (size_t at = err.find("Error: Not Valid Preset         \n"); at != std::string::npos;
-         at = err.find("Error: Not Valid Preset         \n", at + 1))
-        ++count;
-    EXPECT_EQ(count, 2u) << err;
+    EXPECT_EQ(shown("Error: Not Valid Preset         \n"), 2u) << err;
 
     // The long name is listed as invalid and hides nothing after it.
     EXPECT_EQ(run("select 1033 \"?" + std::string(70, 'n') + "\"\nselect 1033 \">Good\"\nkey enter\n"), noErr);
@@ -206,7 +134,7 @@ TEST_F(HdDialog, SavesOverwritesAndDeletesUserPresets) {
 TEST_F(HdDialog, ExportsEveryValueAndRemembersTheFolder) {
     putValue("Soft \"q\"", factory("hdry.txt"));
     putValue("Last Used", factory("default.txt"));
-    const std::string file = (folder_ / "out.reg").string();
+    const std::string file = (folder / "out.reg").string();
     std::filesystem::remove(file);
     const std::string exportClick = "click left 10 10\n";
     const std::string open = "select 1033 \"SAVE USER PRESET\"\n";
@@ -224,7 +152,7 @@ TEST_F(HdDialog, ExportsEveryValueAndRemembersTheFolder) {
     ASSERT_EQ(reg::queryValue(reg::Root::CurrentUser, "Software\\Quillmere", fw::kExportDirValue, nullptr, dir.data(),
                               &size),
               reg::kSuccess);
-    EXPECT_EQ(std::string(dir.begin(), dir.begin() + size), folder_.string() + "/");
+    EXPECT_EQ(std::string(dir.begin(), dir.begin() + size), folder.string() + "/");
 
     // An existing file: Cancel to the question returns to the file dialog.
     EXPECT_EQ(run(open + exportClick + "choose \"" + file + "\"\nanswer cancel\nchoose cancel\nkey escape\nkey escape\n"),
