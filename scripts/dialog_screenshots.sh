@@ -20,4 +20,5 @@ shoot() {  # plug-in, script, then the marks to keep as docs/NAME.png
 shoot "Keenwright" 'idle\nmark keenwright-dialog window\nkey escape\n' keenwright-dialog
 shoot "Keenwright HD" 'idle\nmark keenwrighthd-dialog window\nselect 1033 "SAVE USER PRESET"\ntype 2000 "Soft portrait"\nmark preset-dialog window\nkey escape\nkey escape\n' \
     keenwrighthd-dialog preset-dialog
-echo "written: docs/keenwright-dialog.png docs/keenwrighthd-dialog.png docs/preset-dialog.png"
+shoot "Lumivex" 'select 1033 "Beetle"\nidle\nmark lumivex-dialog window\nkey escape\n' lumivex-dialog
+echo "written: docs/keenwright-dialog.png docs/keenwrighthd-dialog.png docs/preset-dialog.png docs/lumivex-dialog.png"

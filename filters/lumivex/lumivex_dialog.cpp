@@ -70,8 +70,12 @@ void createDialogControls(fw::DialogBuilder& b) {
     horizontal(m, kDeformation, 630, 471, 150);
     square(m, kLensShift, 820, 371);
     horizontal(m, kMaskInclusion, 685, 311, 100, kCentred);
-    m.create<fw::UiSlider>(statusOf(kMaskBottomTop), ui::Rect{835, 101, 835, 261}, kTwoThumbs,
-                           fw::textPosition(12, 4), "", fw::textPosition(0, 0));
+    // Bottom's value beside the track's foot, top's beside its head.
+    fw::UiSlider& bottomTop =
+        m.create<fw::UiSlider>(statusOf(kMaskBottomTop), ui::Rect{835, 101, 835, 261}, kFixedText | kTwoThumbs,
+                               fw::textPosition(12, -155), "", fw::textPosition(0, 0));
+    bottomTop.secondTextX = 37;
+    bottomTop.secondTextY = -160;
     fw::UiSelector& toggle = m.create<fw::UiSelector>(statusOf(kPreviewOn), ui::Rect::ofSize(808, 564, 13, 13),
                                                       fw::captionOffset(21, 0), nameOf(kPreviewOn), 2300, 0);
     b.setPreviewToggle(toggle);
