@@ -12,7 +12,10 @@
 # which TARGET_presetc is built to compile each into
 # TARGET_presets/<NAME>.bin for the packer. An entry of kind settings (its
 # source word is not read) is the settings resource the same compiler writes
-# from the filter's setting table and the manifest's preset names.
+# from the filter's setting table and the manifest's preset names. An entry of
+# kind chm is a help project (.hhp) that chmcmd compiles into
+# TARGET_presets/<NAME> (so the project's "Compiled file" is NAME); every file
+# of the project's folder is a source of it.
 set(QM_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin_exports.map)
 
 function(add_quillmere_plugin target)
@@ -62,6 +65,24 @@ function(add_quillmere_plugin target)
           RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
         set(packer_options --compiled ${presetdir})
       endif()
+    endif()
+    if(kind STREQUAL "chm")
+      find_program(QM_CHMCMD chmcmd REQUIRED)
+      list(GET words 1 name)
+      string(TOUPPER "${name}" name)
+      get_filename_component(helpdir ${resdir}/${source} DIRECTORY)
+      file(GLOB helpfiles CONFIGURE_DEPENDS ${helpdir}/*)
+      set(compiled ${presetdir}/${name})
+      # chmcmd writes into the current directory, which must exist before it runs.
+      file(MAKE_DIRECTORY ${presetdir})
+      add_custom_command(OUTPUT ${compiled}
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${compiled}
+        COMMAND ${QM_CHMCMD} ${resdir}/${source}
+        WORKING_DIRECTORY ${presetdir}
+        DEPENDS ${helpfiles}
+        COMMENT "Compiling help file ${name} of ${target}")
+      list(APPEND deps ${compiled})
+      set(packer_options --compiled ${presetdir})
     endif()
     if(kind STREQUAL "settings")
       set(settings_resource TRUE)

@@ -15,7 +15,7 @@ shift || true
 packages=(cmake g++ ninja-build pkg-config libjpeg62-turbo-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core xvfb xdotool
-          clang libclang-rt-14-dev ccache)
+          clang libclang-rt-14-dev ccache fp-utils libchm-bin)
 
 install_missing() {
     local missing=()

@@ -4,7 +4,9 @@
 // beside the source first.
 // Factory presets (kind preset) come already compiled, one DIR/<NAME>.bin
 // per entry, from the plug-in's preset compiler (--compiled DIR); so does
-// the settings resource (kind settings), as DIR/settings.bin.
+// the settings resource (kind settings), as DIR/settings.bin, and compiled
+// help files (kind chm, compiled at build time from their help project), as
+// DIR/<NAME>.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -138,15 +140,18 @@ int main(int argc, char** argv) {
             }
             paths.push_back(blob.string());
             sizes.push_back(bytes.size());
-        } else if (e.kind == "preset" || e.kind == "settings") {
+        } else if (e.kind == "preset" || e.kind == "settings" || e.kind == "chm") {
             // Compiled by the plug-in's preset compiler into DIR/<NAME>.bin
-            // (the settings resource into DIR/settings.bin).
+            // (the settings resource into DIR/settings.bin), help files by the
+            // build into DIR/<NAME>.
             if (compiledDir.empty()) {
                 std::fprintf(stderr, "%s%s entries need --compiled DIR\n", where().c_str(), e.kind.c_str());
                 return 1;
             }
-            const std::string stem = e.kind == "settings" ? std::string("settings") : e.name;
-            fs::path record = fs::absolute(fs::path(compiledDir) / (stem + ".bin"));
+            const std::string file = e.kind == "settings" ? std::string("settings.bin")
+                                     : e.kind == "chm"    ? e.name
+                                                          : e.name + ".bin";
+            fs::path record = fs::absolute(fs::path(compiledDir) / file);
             std::error_code sizeError;
             uintmax_t size = fs::file_size(record, sizeError);
             if (sizeError || size > 0x7FFFFFFF) {

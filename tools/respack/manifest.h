@@ -19,7 +19,7 @@ struct ManifestEntry {
     int line = 0;
     std::string type;  // "PIPL" or "2000"
     std::string name;
-    std::string kind;  // file, pipl, aete, preset
+    std::string kind;  // file, pipl, aete, preset, settings, chm
     std::string source;  // as written
 };
 
