@@ -1,7 +1,7 @@
 #include "framework/host/help_file.h"
 
 #include <cstdio>
-#include <vector>
+#include <optional>
 
 #include "framework/settings/preset_store.h"
 #include "platform/os/files.h"
@@ -10,42 +10,58 @@
 namespace qm::fw {
 namespace {
 
-constexpr uint32_t kHelpFileType = 3000;
-
-// Written unless a file of this size is there already (no content check).
-bool placeCopy(const std::string& path, std::span<const uint8_t> bytes) {
-    const auto size = os::fileSize(path);
-    if (size && (*size & 0xFFFFFFFFu) == (bytes.size() & 0xFFFFFFFFu)) return true;
-    FILE* f = std::fopen(path.c_str(), "wb+");
+// Folder tests by path, not by entering the folder: the host resolves its
+// relative output paths after the dialog, in the directory it started in.
+bool writeCopy(const std::string& folder, const std::string& diskName, std::span<const uint8_t> bytes) {
+    if (!os::isFolder(folder)) return false;
+    const std::string path = folder + diskName;
+    // Only the size is compared, so a copy the user replaced by one of the
+    // same size is left as it is.
+    if (os::fileSize(path) == bytes.size()) return true;
+    FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && written;
+    if (std::fclose(f) != 0 || !written) {
+        // A short copy would only be rewritten next time; take the other folder now.
+        os::deleteFile(path);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 bool openHelpFile(const os::ResourceModule& resources, const std::string& pluginFolder) {
-    std::vector<os::ResourceId> names;
-    resources.enumerateNames(os::ResourceId::of(kHelpFileType), [&](const os::ResourceId& n) {
-        names.push_back(n);
-        return true;
-    });
-    if (names.empty()) return false;
+    const os::ResourceId type = os::ResourceId::of(kHelpFileResourceType);
     const std::string shared = os::sharedDataFolder();
     std::string diskName;
-    for (const os::ResourceId& name : names) {
-        const auto bytes = resources.find(os::ResourceId::of(kHelpFileType), name);
-        if (!bytes || bytes->empty() || name.isNumber()) return false;
-        diskName = presetDisplayName(name.text);
-        const bool inPluginFolder =
-            !pluginFolder.empty() && os::isFolder(pluginFolder) && placeCopy(pluginFolder + diskName, *bytes);
-        if (inPluginFolder) continue;
-        if (!os::createFolder(shared) || !placeCopy(shared + diskName, *bytes)) return false;
+    bool failed = false;
+    resources.enumerateNames(type, [&](const os::ResourceId& name) {
+        const auto bytes = resources.find(type, name);
+        if (!bytes || bytes->empty()) {
+            failed = true;
+            return false;
+        }
+        diskName = presetDisplayName(name.isNumber() ? std::to_string(name.number) : name.text);
+        if (writeCopy(pluginFolder, diskName, *bytes)) return true;
+        if (!os::isFolder(shared) && !os::createFolder(shared)) {
+            failed = true;
+            return false;
+        }
+        failed = !writeCopy(shared, diskName, *bytes);
+        return !failed;
+    });
+    if (failed || diskName.empty()) return false;
+
+    // The shared copy is tried first. The opener cannot tell us that a file is
+    // missing (xdg-open starts detached, and a headless run only records the
+    // request), so the shared copy is opened only when it is there; otherwise
+    // the plug-in folder's.
+    for (const std::string& folder : {shared, pluginFolder}) {
+        const std::string path = folder + diskName;
+        if (os::fileExists(path)) return os::shellOpen(path);
     }
-    // The shared copy first; the opener cannot tell that a file is missing,
-    // so that is tested here.
-    if (os::fileExists(shared + diskName)) return os::shellOpen(shared + diskName);
-    return os::shellOpen(pluginFolder + diskName);
+    return false;
 }
 
 }  // namespace qm::fw
