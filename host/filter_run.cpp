@@ -222,8 +222,12 @@ void progressProc(int32_t done, int32_t total) {
 OSErr colorServicesProc(ColorServicesInfo* info) {
     if (currentOptions->trace)
         std::fprintf(currentOptions->trace, "colorServices %d\n", info ? info->selector : -1);
-    // No picker without a window: the request is answered as cancelled.
-    return userCanceledErr;
+    // The picker belongs to the window layer, and that lives in the plug-in:
+    // it alone holds the dialog's display (or its script's answers) and
+    // keeps its windows painted while a picker is open. A second copy in
+    // the host would open its own display and read the script from its
+    // start. So the host says it has no picker, and the plug-in asks its own.
+    return errPlugInHostInsufficient;
 }
 
 const char* selectorName(int16_t s) {

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "filters/plaitwork/strip_dialog.h"
+#include "framework/host/filter_dialog.h"
 #include "framework/host/filter_session.h"
 #include "framework/host/render_state.h"
 
@@ -12,7 +14,9 @@ const fw::FilterDescription kFilter{
     .name = "Plaitwork 2000", .format = kRecordFormat,
     .registryKey = "Software\\Quillmere\\Plaitwork2000", .defaultPosition = 2,
     .passCount = kPassCount, .variant = fw::earlierVariant(kMinimumSide, false), .prepare = prepare,
-    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings
+    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings,
+    .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls, .title = "Plaitwork 2000",
+               .version = " v1.80", .places = &kDialogPlaces, .command = dialogCommand}
 };
 
 HostColours hostColours(const fw::FilterSession& session) {

@@ -308,6 +308,65 @@ ui::Surface selectorStrip() {
     return c.toSurface(kPaper);
 }
 
+// A well as the selector frames have it, pressed or not; its inside centre.
+void well(Canvas& c, double x, bool pressed) {
+    c.fill(roundedBox(x, 0, x + 13, 13, 0.01), Rgb{252, 248, 240});
+    c.fill(roundedBox(x, 0, x + 12, 12, 0.01), Rgb{146, 132, 114});
+    const double shade = pressed ? -14 : 0;
+    c.fill(roundedBox(x + 1, 1, x + 12, 12, 0.01), [&](double, double y) {
+        const Rgb w = mix(Rgb{214, 205, 190}, Rgb{238, 232, 221}, std::clamp((y - 1) / 10, 0.0, 1.0));
+        return Rgb{w.r + shade, w.g + shade, w.b + shade};
+    });
+}
+
+// Plaitwork's curve shapes, a frame a state (0, 2, 4, 6 and their pressed
+// frames): each shape's curve drawn as a little graph.
+ui::Surface curveShapeStrip() {
+    auto curve = [&](int shape, double z) {
+        switch (shape) {
+        case 0: return z * z;
+        case 1: return (std::cos((z + 1) * 4.71238898038469) + 1) * 0.4;
+        case 2: return (std::cos(z * 2 * kPi) + 1) * 0.4;
+        default: {
+            const double a = (std::sin(-0.6283185307179586) + 1) * 0.5, b = (std::sin(0.6283185307179586) + 1) * 0.5;
+            if (z >= 0.3 && z < 0.4) return a * (1 - 10 * (z - 0.3));
+            if (z >= 0.4 && z < 0.6) return (z - 0.4) * 5;
+            if (z >= 0.6 && z < 0.7) return a * (0.7 - z) * 10 + b;
+            return (std::sin(z * kPi - kPi / 2) + 1) * 0.5;
+        }
+        }
+    };
+    Canvas c(104, 13);
+    for (int frame = 0; frame < 8; ++frame) {
+        const double x = frame * 13.0, d = frame % 2 == 1 ? 0.5 : 0;
+        well(c, x, frame % 2 == 1);
+        const int shape = frame / 2;
+        const int steps = 24;
+        for (int i = 0; i < steps; ++i) {
+            const double z0 = static_cast<double>(i) / steps, z1 = static_cast<double>(i + 1) / steps;
+            c.fill(segment(x + 2.5 + z0 * 8 + d, 10.5 - curve(shape, z0) * 8 + d, x + 2.5 + z1 * 8 + d,
+                           10.5 - curve(shape, z1) * 8 + d, 1.1),
+                   kAmberDark);
+        }
+    }
+    return c.toSurface(kPaper);
+}
+
+// Plaitwork's strip orientations (0, 2, 4 and their pressed frames): the
+// side shading falling to the left, to the right, or to both sides.
+ui::Surface orientationStrip() {
+    Canvas c(78, 13);
+    for (int frame = 0; frame < 6; ++frame) {
+        const double x = frame * 13.0, d = frame % 2 == 1 ? 0.5 : 0;
+        well(c, x, frame % 2 == 1);
+        const int orientation = frame / 2;
+        const double cx = x + 6.5 + d, cy = 6.5 + d;
+        if (orientation != 1) c.fill(triangle(cx - 4, cy, cx - 0.5, cy - 3.5, cx - 0.5, cy + 3.5), kAmberDark);
+        if (orientation != 0) c.fill(triangle(cx + 4, cy, cx + 0.5, cy - 3.5, cx + 0.5, cy + 3.5), kAmberDark);
+    }
+    return c.toSurface(kPaper);
+}
+
 // One cell of the progress strip: an amber bar with a transparent gap after it.
 ui::Surface progressCell() {
     Canvas c(12, 5);
@@ -359,6 +418,8 @@ std::vector<SkinPicture> drawSkins() {
     add(121, "slider thumb", thumb());
     add(128, "selector frames: off, off pressed, on, on pressed", selectorStrip());
     add(130, "progress strip cell", progressCell());
+    add(131, "curve shapes, a frame a state", curveShapeStrip());
+    add(132, "strip orientations, a frame a state", orientationStrip());
     add(197, "random mask", button(22, 22, [](Canvas& c) {
             cornerMarks(c, 1.15);
             const Glyph g = glyphRoom(c);
