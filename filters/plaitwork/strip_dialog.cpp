@@ -268,7 +268,7 @@ void randomColours(fw::ValueSlots& v) {
 }
 
 int32_t randomColour(bool whiteCanvas) {
-    int h = fw::randomInt(0, 1536);
+    const int h = fw::randomInt(0, 1536);
     int value = whiteCanvas ? fw::randomInt(2, 255) : fw::randomCapped(0, 128, 64, 0);
     if (fw::randomInt(0, 100) < 20) value = fw::randomInt(2, 255);
     int sa = 255;
@@ -276,6 +276,10 @@ int32_t randomColour(bool whiteCanvas) {
         value = fw::randomInt(240, 255);
         sa = fw::randomInt(0, 32);
     }
+    return hsvColour(h, sa, value);
+}
+
+int32_t hsvColour(int h, int sa, int value) {
     h = ((h % 1536) + 1536) % 1536;
     sa = std::clamp(sa, 0, 255);
     value = std::clamp(value, 0, 255);

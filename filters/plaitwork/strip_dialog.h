@@ -31,6 +31,8 @@ void randomVariations(fw::ValueSlots& v);
 void randomColours(fw::ValueSlots& v);
 // A colour drawn for one control (mode 2), brighter on a white canvas.
 int32_t randomColour(bool whiteCanvas);
+// Hue 0..1535 (wrapped), saturation and value 0..255 as that colour in mode 2.
+int32_t hsvColour(int hue, int saturation, int value);
 
 extern const fw::ShellPlaces kDialogPlaces;
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,7 @@ protected:
         for (size_t i = 0; i < host->in.size(); ++i)
             host->in[i] = static_cast<uint8_t>((i * 7919 % 251) / 2 + (i / 3 % 600) / 5);
         module_.emplace(table_);
+        if (prepareRecord) prepareRecord(host->fr);
         EXPECT_EQ(host->open(*module_), noErr);
         std::string error;
         EXPECT_TRUE(ui::headless::loadScript(script, error)) << error;
@@ -92,6 +94,9 @@ protected:
     }
 
     std::unique_ptr<FakeHost> host;
+    // Called on the host's record before the session opens (its colours,
+    // its colour services).
+    std::function<void(FilterRecord&)> prepareRecord;
     bool created = false;
     std::string err, scriptError;
     std::filesystem::path folder;
