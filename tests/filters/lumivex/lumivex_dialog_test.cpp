@@ -17,6 +17,7 @@
 #include "framework/settings/random_source.h"
 #include "framework/settings/record.h"
 #include "platform/os/registry.h"
+#include "platform/os/shell.h"
 #include "tests/support/dialog_run.h"
 #include "tools/presetc/preset_text.h"
 
@@ -129,6 +130,21 @@ TEST_F(LumivexDialog, TheAngleRingSnapsOnReleaseAndResetsOnADoubleClick) {
     EXPECT_EQ((std::vector<int>{r, g, b}), (std::vector<int>{226, 216, 202}));
     ASSERT_TRUE(AngleRing::ringColour(29, 54, {25, 0}, r, g, b));
     EXPECT_EQ((std::vector<int>{r, g, b}), (std::vector<int>{115, 74, 69}));
+}
+
+TEST_F(LumivexDialog, HelpWritesAndOpensTheHelpFileAndTheCaptionIsTheVersion) {
+    const size_t before = os::recordedShellOpens().size();
+    EXPECT_EQ(run("key f1\nkey enter\n"), noErr);
+    const std::vector<std::string>& opened = os::recordedShellOpens();
+    ASSERT_EQ(opened.size(), before + 1);
+    EXPECT_EQ(opened.back().substr(opened.back().size() - 11), "Lumivex.chm");
+    EXPECT_TRUE(std::filesystem::exists(opened.back()));
+    // "PluginsDir" in both hives.
+    for (auto root : {reg::Root::CurrentUser, reg::Root::LocalMachine}) {
+        uint32_t size = 0;
+        EXPECT_EQ(reg::queryValue(root, "Software\\Quillmere", "PluginsDir", nullptr, nullptr, &size), 0);
+        EXPECT_GT(size, 1u);
+    }
 }
 
 TEST(LumivexRandom, DrawsStayInTheirRangesOverManySeeds) {
