@@ -21,4 +21,5 @@ shoot "Keenwright" 'idle\nmark keenwright-dialog window\nkey escape\n' keenwrigh
 shoot "Keenwright HD" 'idle\nmark keenwrighthd-dialog window\nselect 1033 "SAVE USER PRESET"\ntype 2000 "Soft portrait"\nmark preset-dialog window\nkey escape\nkey escape\n' \
     keenwrighthd-dialog preset-dialog
 shoot "Lumivex" 'select 1033 "Beetle"\nidle\nmark lumivex-dialog window\nkey escape\n' lumivex-dialog
-echo "written: docs/keenwright-dialog.png docs/keenwrighthd-dialog.png docs/preset-dialog.png docs/lumivex-dialog.png"
+shoot "Plaitwork 2000" 'idle\nmark plaitwork-dialog window\nkey escape\n' plaitwork-dialog
+echo "written: docs/plaitwork-dialog.png docs/keenwright-dialog.png docs/keenwrighthd-dialog.png docs/preset-dialog.png docs/lumivex-dialog.png"
