@@ -158,6 +158,11 @@ TEST_F(HdDialog, ExportsEveryValueAndRemembersTheFolder) {
     EXPECT_EQ(run(open + exportClick + "choose \"" + file + "\"\nanswer cancel\nchoose cancel\nkey escape\nkey escape\n"),
               userCanceledErr);
     EXPECT_NE(err.find("out.reg: This file already exists. Replace existing file?\n"), std::string::npos) << err;
+
+    // A file that cannot be written says so instead of seeming saved.
+    EXPECT_EQ(run(open + exportClick + "choose \"/nonexistent-folder/x.reg\"\nkey escape\n"), userCanceledErr);
+    EXPECT_NE(err.find("Error: The presets could not be written to /nonexistent-folder/x.reg\n"), std::string::npos)
+        << err;
 }
 
 TEST_F(HdDialog, UndoRedoAndTheForcedZoomRenders) {
