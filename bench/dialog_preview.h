@@ -21,12 +21,11 @@
 
 namespace qm::bench {
 
-class TimedDialog : public fw::DialogLink {
+class TimedDialog : public test::QuietDialog<> {
 public:
     using Clock = std::chrono::steady_clock;
-    explicit TimedDialog(int slots) : knobs(slots) {}
+    explicit TimedDialog(int slots) : QuietDialog(slots) {}
 
-    fw::SlotControls& controls() override { return knobs; }
     bool pollMouse() override {
         const Clock::time_point now = Clock::now();
         if (last_ != Clock::time_point{})
@@ -34,17 +33,9 @@ public:
         last_ = now;
         return false;
     }
-    void clearProgress() override {}
-    void advanceProgress(int) override {}
-    void startProgressTimer() override {}
-    void restorePreviewToggleIfRequested() override {}
-    void enableZoomButtons() override {}
-    void redrawPreview() override {}
-    void requestRedraw() override {}
     // Each render's first look has no earlier one to measure from.
     void startRender() { last_ = {}; }
 
-    test::SlotKnobs knobs;
     double longestGap = 0;  // milliseconds
 
 private:

@@ -25,24 +25,6 @@ protected:
     HdWindow() : PluginRun("Keenwright HD") {}
 };
 
-// The id of the first window whose name holds `name`, 0 for none (yet).
-unsigned long findWindow(const std::string& name) {
-    FILE* p = popen(("xdotool search --name '" + name + "' 2>/dev/null").c_str(), "r");
-    if (!p) return 0;
-    unsigned long id = 0;
-    if (std::fscanf(p, "%lu", &id) != 1) id = 0;
-    pclose(p);
-    return id;
-}
-
-bool samePreview(const ui::Surface& a, const ui::Surface& b, const ui::Rect& r) {
-    if (a.width() < r.right || b.width() < r.right || a.height() < r.bottom || b.height() < r.bottom) return false;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
-
 TEST_F(HdWindow, DraggingContrastChangesThePreviewAndApplyMatchesItsSettings) {
     static ui::testing::Xvfb server;
     std::string why;
@@ -63,7 +45,7 @@ TEST_F(HdWindow, DraggingContrastChangesThePreviewAndApplyMatchesItsSettings) {
     unsigned long id = 0;
     for (int i = 0; i < 200 && !id; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        id = findWindow("Keenwright HD 2.00");
+        id = ui::testing::windowNamed("Keenwright HD 2.00");
     }
     ASSERT_NE(id, 0u) << test::readFile(dir + "/stderr");
     auto settled = [&](const ui::Surface* unlike) {
@@ -71,9 +53,9 @@ TEST_F(HdWindow, DraggingContrastChangesThePreviewAndApplyMatchesItsSettings) {
         for (int i = 0; i < 300; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             ui::Surface now = ui::testing::serverImage(server.display(), id, width, height);
-            const bool stable = samePreview(now, last, preview);
+            const bool stable = ui::testing::sameInside(now, last, preview);
             last = std::move(now);
-            if (stable && (!unlike || !samePreview(last, *unlike, preview))) return last;
+            if (stable && (!unlike || !ui::testing::sameInside(last, *unlike, preview))) return last;
         }
         return last;
     };
@@ -86,7 +68,7 @@ TEST_F(HdWindow, DraggingContrastChangesThePreviewAndApplyMatchesItsSettings) {
     xdotool("mousemove --sync " + w + "1100 433");
     xdotool("mouseup 1");
     const ui::Surface after = settled(&before);
-    EXPECT_FALSE(samePreview(before, after, preview));
+    EXPECT_FALSE(ui::testing::sameInside(before, after, preview));
 
     // Apply, at (x0 + 193 .. x0 + 223, 590 .. 620).
     xdotool("mousemove --sync " + w + "1110 605");

@@ -24,23 +24,6 @@ protected:
     LumivexWindow() : PluginRun("Lumivex", QM_PLUGIN_DIR) {}
 };
 
-unsigned long findWindow(const std::string& name) {
-    FILE* p = popen(("xdotool search --name '" + name + "' 2>/dev/null").c_str(), "r");
-    if (!p) return 0;
-    unsigned long id = 0;
-    if (std::fscanf(p, "%lu", &id) != 1) id = 0;
-    pclose(p);
-    return id;
-}
-
-bool same(const ui::Surface& a, const ui::Surface& b, const ui::Rect& r) {
-    if (a.width() < r.right || b.width() < r.right || a.height() < r.bottom || b.height() < r.bottom) return false;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
-
 TEST_F(LumivexWindow, DraggedSettingsSavedAsAPresetAndAppliedMatchABatchRunOfIt) {
     static ui::testing::Xvfb server;
     std::string why;
@@ -57,7 +40,7 @@ TEST_F(LumivexWindow, DraggedSettingsSavedAsAPresetAndAppliedMatchABatchRunOfIt)
     unsigned long id = 0;
     for (int i = 0; i < 200 && !id; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        id = findWindow("Lumivex 1.20");
+        id = ui::testing::windowNamed("Lumivex 1.20");
     }
     ASSERT_NE(id, 0u) << test::readFile(dir + "/stderr");
     auto settled = [&](const ui::Surface* unlike) {
@@ -65,9 +48,9 @@ TEST_F(LumivexWindow, DraggedSettingsSavedAsAPresetAndAppliedMatchABatchRunOfIt)
         for (int i = 0; i < 200; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
             ui::Surface now = ui::testing::serverImage(server.display(), id, width, height);
-            const bool stable = same(now, last, preview);
+            const bool stable = ui::testing::sameInside(now, last, preview);
             last = std::move(now);
-            if (stable && (!unlike || !same(last, *unlike, preview))) return last;
+            if (stable && (!unlike || !ui::testing::sameInside(last, *unlike, preview))) return last;
         }
         return last;
     };
@@ -85,7 +68,7 @@ TEST_F(LumivexWindow, DraggedSettingsSavedAsAPresetAndAppliedMatchABatchRunOfIt)
     drag(730, 400, 770, 380);  // the ring's knob, from Sideways' (0, 25)
     drag(680, 471, 740, 471);  // Deformation 50 to 110
     const ui::Surface after = settled(&before);
-    EXPECT_FALSE(same(before, after, preview));
+    EXPECT_FALSE(ui::testing::sameInside(before, after, preview));
 
     // The list's last entry opens the preset dialog: a name, Enter saves.
     xdotool("mousemove --sync " + w + "690 610");

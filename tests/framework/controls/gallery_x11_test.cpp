@@ -17,14 +17,8 @@
 namespace qm::fw::testing {
 namespace {
 
+using ui::testing::sameInside;
 using ui::testing::xdotool;
-
-bool sameInside(const ui::Surface& a, const ui::Surface& b, const ui::Rect& r) {
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
 
 TEST(GalleryX11, ARealMouseDrivesTheControlsAndTheServerShowsThem) {
     static ui::testing::Xvfb server;

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -130,6 +131,26 @@ inline Surface serverImage(const std::string& display, unsigned long id, int wid
     }
     XCloseDisplay(d);
     return s;
+}
+
+// The id of the first window whose name holds `name` (xdotool search), 0
+// for none yet.
+inline unsigned long windowNamed(const std::string& name) {
+    FILE* p = popen(("xdotool search --name '" + name + "' 2>/dev/null").c_str(), "r");
+    if (!p) return 0;
+    unsigned long id = 0;
+    if (std::fscanf(p, "%lu", &id) != 1) id = 0;
+    pclose(p);
+    return id;
+}
+
+// Whether two pictures agree inside r (false when either is smaller).
+inline bool sameInside(const Surface& a, const Surface& b, const Rect& r) {
+    if (a.width() < r.right || b.width() < r.right || a.height() < r.bottom || b.height() < r.bottom) return false;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
 }
 
 // What the X server shows of a window, against what our layer composed.
