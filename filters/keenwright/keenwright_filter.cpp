@@ -12,26 +12,25 @@
 namespace qm::keenwright {
 namespace {
 
-size_t indexOf(const fw::RenderState& state) {
-    return static_cast<size_t>(state.row) * static_cast<size_t>(state.region.width) +
-           static_cast<size_t>(state.column);
+size_t indexOf(const fw::RenderState& state, int x, int y) {
+    return static_cast<size_t>(y) * static_cast<size_t>(state.region.width) + static_cast<size_t>(x);
 }
 
-void loadPixel(fw::RenderState& state, const SharpenSession& lib) {
-    const fw::Pixel15 p = fw::readSourcePixel(state, state.column, state.row);
+void loadPixel(fw::RenderState& state, const SharpenSession& lib, int x, int y) {
+    const fw::Pixel15 p = fw::readSourcePixel(state, x, y);
     if (lib.previewOff) {
-        fw::writeOutputPixel(state, state.column, state.row, p.r, p.g, p.b, p.a);
+        fw::writeOutputPixel(state, x, y, p.r, p.g, p.b, p.a);
         return;
     }
-    int16_t* w = state.workBuffer.data() + 3 * indexOf(state);
+    int16_t* w = state.workBuffer.data() + 3 * indexOf(state, x, y);
     w[0] = static_cast<int16_t>(p.r);
     w[1] = static_cast<int16_t>(p.g);
     w[2] = static_cast<int16_t>(p.b);
 }
 
-void smoothPixel(fw::RenderState& state, const SharpenSession& lib) {
-    const size_t h = indexOf(state);
-    const SmoothedPixel s = lib.kernel.smoothPixel(state.workBuffer.data(), state.column, state.row);
+void smoothPixel(fw::RenderState& state, const SharpenSession& lib, int x, int y) {
+    const size_t h = indexOf(state, x, y);
+    const SmoothedPixel s = lib.kernel.smoothPixel(state.workBuffer.data(), x, y);
     int16_t* out = state.smoothBuffer.data() + 3 * h;
     out[0] = static_cast<int16_t>(s.r);
     out[1] = static_cast<int16_t>(s.g);
@@ -39,8 +38,8 @@ void smoothPixel(fw::RenderState& state, const SharpenSession& lib) {
     state.maskBuffer[h] = s.mask;
 }
 
-void sharpenPixel(fw::RenderState& state, const SharpenSession& lib) {
-    const size_t h = indexOf(state);
+void sharpenPixel(fw::RenderState& state, const SharpenSession& lib, int x, int y) {
+    const size_t h = indexOf(state, x, y);
     const long double v = lib.sharpening.strength(state.maskBuffer[h]);
     // The work buffer still holds this pixel's source as pass 0 read it.
     int16_t* w = state.workBuffer.data() + 3 * h;
@@ -49,17 +48,50 @@ void sharpenPixel(fw::RenderState& state, const SharpenSession& lib) {
         w[c] = static_cast<int16_t>(Sharpening::apply(w[c], s[c], v));
 }
 
-void outputPixel(fw::RenderState& state) {
-    const fw::Pixel15 p = fw::readSourcePixel(state, state.column, state.row);
+void outputPixel(fw::RenderState& state, int x, int y) {
+    const fw::Pixel15 p = fw::readSourcePixel(state, x, y);
     const int32_t selected = p.mask < 0 ? 255 : p.mask;
-    const int16_t* w = state.workBuffer.data() + 3 * indexOf(state);
+    const int16_t* w = state.workBuffer.data() + 3 * indexOf(state, x, y);
     const int32_t source[3] = {p.r, p.g, p.b};
     int32_t out[3];
     for (int c = 0; c < 3; ++c) {
         const int32_t filtered = std::max<int32_t>(w[c], 0);
         out[c] = ((255 - selected) * source[c] + selected * filtered) / 255;
     }
-    fw::writeOutputPixel(state, state.column, state.row, out[0], out[1], out[2], p.a);
+    fw::writeOutputPixel(state, x, y, out[0], out[1], out[2], p.a);
+}
+
+// Pass p at (x, y); the dirty flag is cleared by the caller when pass 3 begins.
+void passPixel(fw::RenderState& state, const SharpenSession& lib, int pass, int x, int y) {
+    switch (pass) {
+        case 0:
+            loadPixel(state, lib, x, y);
+            break;
+        case 1:
+            if (!lib.previewOff && lib.kernel.dirty()) smoothPixel(state, lib, x, y);
+            break;
+        case 2:
+            if (!lib.previewOff) sharpenPixel(state, lib, x, y);
+            break;
+        case 3:
+            if (!lib.previewOff) outputPixel(state, x, y);
+            break;
+        default:
+            break;
+    }
+}
+
+void beginPass(fw::RenderState& state, int pass) {
+    SharpenSession& lib = sharpenSessionOf(*state.session);
+    // The smoothing is complete: the next render may reuse it.
+    if (pass == 3 && !lib.previewOff) lib.kernel.clearDirty();
+}
+
+void renderRows(fw::RenderState& state, fw::RowScratch*, int pass, int first, int last) {
+    const SharpenSession& lib = sharpenSessionOf(*state.session);
+    if (pass == 1 && (lib.previewOff || !lib.kernel.dirty())) return;
+    for (int y = first; y < last; ++y)
+        for (int x = 0; x < state.region.width; ++x) passPixel(state, lib, pass, x, y);
 }
 
 // A new kernel: its cached smoothing starts dirty with the session's new
@@ -72,7 +104,8 @@ const fw::FilterDescription kFilter{
     .name = "Keenwright", .format = kFormat, .registryKey = "Software\\Quillmere\\Keenwright",
     .defaultPosition = 2, .passCount = 4,
     .variant = fw::laterVariant("Please use images in RGB 8 Bits/Channel mode"),
-    .prepare = prepareRender, .renderPass = renderPixel, .beginSession = beginSession,
+    .prepare = prepareRender, .renderPass = renderPixel,
+    .rows = {.renderRows = renderRows, .beginPass = beginPass}, .beginSession = beginSession,
     .upgradeRecord = upgradeVersion1Record, .settings = kSettings,
     .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls,
                .title = "Keenwright ", .version = "1.70", .helpPage = "KEENWRIGHT"}
@@ -129,25 +162,8 @@ int prepareRender(fw::RenderState& state) {
 
 void renderPixel(fw::RenderState& state) {
     SharpenSession& lib = sharpenSessionOf(*state.session);
-    switch (state.pass) {
-        case 0:
-            loadPixel(state, lib);
-            break;
-        case 1:
-            if (!lib.previewOff && lib.kernel.dirty()) smoothPixel(state, lib);
-            break;
-        case 2:
-            if (!lib.previewOff) sharpenPixel(state, lib);
-            break;
-        case 3:
-            if (lib.previewOff) break;
-            // The smoothing is complete: the next render may reuse it.
-            lib.kernel.clearDirty();
-            outputPixel(state);
-            break;
-        default:
-            break;
-    }
+    if (state.pass == 3) beginPass(state, 3);
+    passPixel(state, lib, state.pass, state.column, state.row);
 }
 
 }  // namespace qm::keenwright

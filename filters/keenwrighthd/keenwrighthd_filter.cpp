@@ -35,14 +35,13 @@ int prepare(fw::RenderState& state) {
     return 0;
 }
 
-void renderPass(fw::RenderState& state) {
-    HdSession& hd = hdSessionOf(*state.session);
-    HdKernel& kernel = hd.kernel;
-    const int x = state.column, y = state.row;
+// Pass p at (x, y); the dirty flag is cleared when pass 3 begins.
+void passPixel(fw::RenderState& state, const HdSession& hd, int pass, int x, int y) {
+    const HdKernel& kernel = hd.kernel;
     const size_t h = static_cast<size_t>(y) * static_cast<size_t>(state.region.width) + static_cast<size_t>(x);
     int16_t* work = state.workBuffer.data() + h * 3;
 
-    switch (state.pass) {
+    switch (pass) {
         case 0: {
             const fw::Pixel15 p = fw::readSourcePixel(state, x, y);
             if (hd.showSource) {
@@ -72,8 +71,6 @@ void renderPass(fw::RenderState& state) {
         }
         case 3: {
             if (hd.showSource) return;
-            // The smoothing is complete: the next render may reuse it.
-            if (x == 0 && y == 0) kernel.clearDirty();
             const fw::Pixel15 p = fw::readSourcePixel(state, x, y);
             const int32_t s = p.mask < 0 ? 255 : p.mask;
             const int32_t source[3] = {p.r, p.g, p.b};
@@ -89,11 +86,30 @@ void renderPass(fw::RenderState& state) {
     }
 }
 
+void beginPass(fw::RenderState& state, int pass) {
+    HdSession& hd = hdSessionOf(*state.session);
+    // The smoothing is complete: the next render may reuse it.
+    if (pass == 3 && !hd.showSource) hd.kernel.clearDirty();
+}
+
+void renderRows(fw::RenderState& state, fw::RowScratch*, int pass, int first, int last) {
+    const HdSession& hd = hdSessionOf(*state.session);
+    if (pass == 1 && (hd.showSource || !hd.kernel.dirty())) return;
+    for (int y = first; y < last; ++y)
+        for (int x = 0; x < state.region.width; ++x) passPixel(state, hd, pass, x, y);
+}
+
+void renderPass(fw::RenderState& state) {
+    if (state.pass == 3 && state.column == 0 && state.row == 0) beginPass(state, 3);
+    passPixel(state, hdSessionOf(*state.session), state.pass, state.column, state.row);
+}
+
 const fw::FilterDescription kFilter{
     .name = "Keenwright HD", .format = kFormat, .registryKey = "Software\\Quillmere\\KeenwrightHD",
     .defaultPosition = 6, .passCount = 4,
     .variant = fw::laterVariant("Please use images in RGB 8/16 mode"), .prepare = prepare,
-    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings,
+    .renderPass = renderPass, .rows = {.renderRows = renderRows, .beginPass = beginPass},
+    .beginSession = beginSession, .settings = kSettings,
     .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls,
                .title = "Keenwright HD ", .version = "2.00",
                .captionExtra = "  High Definition Sharpening", .helpPage = "KEENWRIGHTHD"}

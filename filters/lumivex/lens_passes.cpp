@@ -31,17 +31,16 @@ size_t mapIndex(int x, int y, int width) {
 
 }  // namespace
 
-void copyPass(const fw::RenderState& state) {
+void copyPass(const fw::RenderState& state, int x, int y) {
     const fw::RenderRegion& r = state.region;
-    const uint8_t* from = pixelAt(r, state.column, state.row);
-    uint8_t* to = outputAt(r, state.column, state.row);
+    const uint8_t* from = pixelAt(r, x, y);
+    uint8_t* to = outputAt(r, x, y);
     for (int c = 0; c < (r.planes > 3 ? 4 : 3); ++c) to[c] = from[c];
 }
 
-void maskThumbnailPass(const fw::RenderState& state, LensSession& lens) {
+void maskThumbnailPass(const fw::RenderState& state, LensSession& lens, int x, int y) {
     const fw::RenderRegion& r = state.region;
     const LensParams& p = lens.params;
-    const int x = state.column, y = state.row;
     if (p.longSide <= 0) return;
     const int tw = static_cast<int>(int64_t{p.width} * kThumbnailSide / p.longSide);
     const int th = static_cast<int>(int64_t{p.height} * kThumbnailSide / p.longSide);
@@ -60,10 +59,9 @@ void maskThumbnailPass(const fw::RenderState& state, LensSession& lens) {
     at[0] = static_cast<uint8_t>((w * (rgb[2] - kThumbnailB) + 255 * kThumbnailB) / 255);
 }
 
-void heightPass(const fw::RenderState& state, LensSession& lens) {
+void heightPass(const fw::RenderState& state, LensSession& lens, int x, int y) {
     const fw::RenderRegion& r = state.region;
     const LensParams& p = lens.params;
-    const int x = state.column, y = state.row;
     const int inclusion = lens.settings.inclusion;
 
     int32_t rgb[3];
@@ -82,27 +80,25 @@ void heightPass(const fw::RenderState& state, LensSession& lens) {
         static_cast<int16_t>(std::max(0, 382 + w * (lum - 382) / 255));
 }
 
-void horizontalBlurPass(const fw::RenderState& state, LensSession& lens) {
+void horizontalBlurPass(const fw::RenderState& state, LensSession& lens, int x, int y) {
     const LensParams& p = lens.params;
-    const int x = state.column, y = state.row;
     const int16_t* row = lens.heightMap.data() + mapIndex(0, y, p.width);
     lens.heightScratch[static_cast<size_t>(x) * static_cast<size_t>(p.height) + static_cast<size_t>(y)] =
         static_cast<int16_t>(lens.kernel.blurAt(row, p.width, x));
 }
 
-void verticalBlurPass(const fw::RenderState& state, LensSession& lens) {
+void verticalBlurPass(const fw::RenderState&, LensSession& lens, int loopX, int loopY) {
     const LensParams& p = lens.params;
     // The loop's (row, column) names the i-th pixel in column-major order.
-    const int64_t i = int64_t{state.row} * p.width + state.column;
+    const int64_t i = int64_t{loopY} * p.width + loopX;
     const int x = static_cast<int>(i / p.height), y = static_cast<int>(i % p.height);
     const int16_t* column = lens.heightScratch.data() + static_cast<size_t>(x) * static_cast<size_t>(p.height);
     lens.heightMap[mapIndex(x, y, p.width)] = static_cast<int16_t>(lens.kernel.blurAt(column, p.height, y));
 }
 
-void refractionPass(const fw::RenderState& state, LensSession& lens) {
+void refractionPass(const fw::RenderState& state, LensSession& lens, int x, int y) {
     const fw::RenderRegion& r = state.region;
     const LensParams& p = lens.params;
-    const int x = state.column, y = state.row;
     const int16_t* map = lens.heightMap.data();
 
     const int32_t g = map[mapIndex(x, y, p.width)];
@@ -135,35 +131,54 @@ void refractionPass(const fw::RenderState& state, LensSession& lens) {
     if (r.planes > 3) out[3] = pixelAt(r, x, y)[3];
 }
 
-void renderLensPass(fw::RenderState& state) {
-    auto& lens = *lensSessionOf(*state.session);
-    switch (state.pass) {
+namespace {
+
+// Pass p at the loop's (x, y); the height map is marked clean when pass 4 begins.
+void passPixel(const fw::RenderState& state, LensSession& lens, int pass, int x, int y) {
+    switch (pass) {
         case 0:
             if (!lens.dialogOpen) return;
             if (lens.previewOff)
-                copyPass(state);
+                copyPass(state, x, y);
             else
-                maskThumbnailPass(state, lens);
+                maskThumbnailPass(state, lens, x, y);
             return;
         case 1:
         case 2:
         case 3:
             if (lens.previewOff || !lens.heightDirty) return;
-            if (state.pass == 1)
-                heightPass(state, lens);
-            else if (state.pass == 2)
-                horizontalBlurPass(state, lens);
+            if (pass == 1)
+                heightPass(state, lens, x, y);
+            else if (pass == 2)
+                horizontalBlurPass(state, lens, x, y);
             else
-                verticalBlurPass(state, lens);
+                verticalBlurPass(state, lens, x, y);
             return;
         case 4:
             if (lens.previewOff) return;
-            if (state.row == 0 && state.column == 0) lens.heightDirty = false;
-            refractionPass(state, lens);
+            refractionPass(state, lens, x, y);
             return;
         default:
             return;
     }
+}
+
+}  // namespace
+
+void beginLensPass(fw::RenderState& state, int pass) {
+    auto& lens = *lensSessionOf(*state.session);
+    if (pass == 4 && !lens.previewOff) lens.heightDirty = false;
+}
+
+void renderLensRows(fw::RenderState& state, fw::RowScratch*, int pass, int first, int last) {
+    auto& lens = *lensSessionOf(*state.session);
+    for (int y = first; y < last; ++y)
+        for (int x = 0; x < state.region.width; ++x) passPixel(state, lens, pass, x, y);
+}
+
+void renderLensPass(fw::RenderState& state) {
+    if (state.pass == 4 && state.row == 0 && state.column == 0) beginLensPass(state, 4);
+    passPixel(state, *lensSessionOf(*state.session), state.pass, state.column, state.row);
 }
 
 }  // namespace qm::lumivex

@@ -9,20 +9,27 @@
 
 namespace qm::fw {
 struct RenderState;
+class RowScratch;
 }
 
 namespace qm::lumivex {
 
 struct LensSession;
 
-void maskThumbnailPass(const fw::RenderState& state, LensSession& lens);
-void copyPass(const fw::RenderState& state);
-void heightPass(const fw::RenderState& state, LensSession& lens);
-void horizontalBlurPass(const fw::RenderState& state, LensSession& lens);
-void verticalBlurPass(const fw::RenderState& state, LensSession& lens);
-void refractionPass(const fw::RenderState& state, LensSession& lens);
+// Each at the loop's (x, y); pass 3's names the i-th pixel in column-major
+// order (i = y x width + x). Pixels of one pass are independent.
+void maskThumbnailPass(const fw::RenderState& state, LensSession& lens, int x, int y);
+void copyPass(const fw::RenderState& state, int x, int y);
+void heightPass(const fw::RenderState& state, LensSession& lens, int x, int y);
+void horizontalBlurPass(const fw::RenderState& state, LensSession& lens, int x, int y);
+void verticalBlurPass(const fw::RenderState& state, LensSession& lens, int x, int y);
+void refractionPass(const fw::RenderState& state, LensSession& lens, int x, int y);
 
 // The filter's renderPass: the pass of state.pass at (state.column, state.row).
 void renderLensPass(fw::RenderState& state);
+// The same by rows, on several threads at once, and what the first pixel of
+// a pass did.
+void renderLensRows(fw::RenderState& state, fw::RowScratch* scratch, int pass, int first, int last);
+void beginLensPass(fw::RenderState& state, int pass);
 
 }  // namespace qm::lumivex

@@ -17,7 +17,9 @@ const fw::FilterDescription kFilter{
     .name = "Marbleloom 3D", .format = textureRecordFormat(),
     .registryKey = "Software\\Quillmere\\Marbleloom3d", .defaultPosition = 2, .passCount = 4,
     .variant = fw::earlierVariant(25, true), .prepare = prepareTexture,
-    .renderPass = renderTexturePass, .beginSession = beginSession,
+    .renderPass = renderTexturePass,
+    .rows = {.renderRows = renderTextureRows, .makeScratch = makeTextureScratch, .beginPass = beginTexturePass},
+    .beginSession = beginSession,
     .upgradeRecord = repairTextureRecord, .settings = textureSettingTable()
 };
 

@@ -50,16 +50,18 @@ void loadSlots(TextureSession& ts, const fw::FilterSession& session, const fw::R
 }
 
 // Window sums of the colour mean: column sums over the clamped rows, then a
-// running sum along the row over the clamped columns.
-void computeMeanRow(TextureSession& ts, const fw::RenderRegion& r, int y) {
+// running sum along the row over the clamped columns. The column sums are
+// built in full when they are not those of row y - 1 (fresh); the integer
+// sums are the same either way.
+void computeMeanRow(const TextureSession& ts, int32_t* sums, uint8_t* meanRow, const fw::RenderRegion& r, int y,
+                    bool fresh) {
     const int radius = ts.settings.smooth, side = 2 * radius + 1;
     const int w = r.width, h = r.height;
-    int32_t* sums = ts.columnSums.data();
-    if (y == 0) {
-        std::fill(ts.columnSums.begin(), ts.columnSums.end(), 0);
+    if (fresh) {
+        std::fill(sums, sums + 3 * static_cast<size_t>(w), 0);
         for (int dy = -radius; dy <= radius; ++dy)
             for (int x = 0; x < w; ++x) {
-                const uint8_t* p = sourceAt(r, x, clampIndex(dy, h));
+                const uint8_t* p = sourceAt(r, x, clampIndex(y + dy, h));
                 for (int c = 0; c < 3; ++c) sums[3 * x + c] += p[c];
             }
     } else {
@@ -74,7 +76,7 @@ void computeMeanRow(TextureSession& ts, const fw::RenderRegion& r, int y) {
         int32_t window = 0;
         for (int dx = -radius; dx <= radius; ++dx) window += sums[3 * clampIndex(dx, w) + c];
         for (int x = 0; x < w; ++x) {
-            ts.meanRow[static_cast<size_t>(3 * x + c)] = static_cast<uint8_t>(window / side / side);
+            meanRow[static_cast<size_t>(3 * x + c)] = static_cast<uint8_t>(window / side / side);
             window += sums[3 * clampIndex(x + radius + 1, w) + c] - sums[3 * clampIndex(x - radius, w) + c];
         }
     }
@@ -86,7 +88,8 @@ void luminancePixel(TextureSession& ts, const fw::RenderRegion& r, int x, int y)
         static_cast<uint16_t>(p[0] + p[1] + p[2]);
 }
 
-void reliefPixel(TextureSession& ts, const fw::RenderRegion& r, int x, int y) {
+// Answers the cell's texture value, for the image's sum.
+int reliefPixel(TextureSession& ts, const fw::RenderRegion& r, int x, int y) {
     const ReliefKernel& k = ts.tables.kernel;
     const auto& roots = fourthRoots();
     const int w = r.width, h = r.height;
@@ -106,7 +109,7 @@ void reliefPixel(TextureSession& ts, const fw::RenderRegion& r, int x, int y) {
     cell.texture = static_cast<int16_t>(50 * ring / k.ringSum);
     cell.first = static_cast<int16_t>(first / k.firstSum);
     cell.second = static_cast<int16_t>(second / k.secondSum);
-    ts.textureSum += cell.texture;
+    return cell.texture;
 }
 
 // Hue moved by (Hue x 1536 - 76800) / 100, saturation scaled by
@@ -130,12 +133,12 @@ Rgb sampleLayer(const PatternSlot& slot, const LayerGeometry& g, const RenderTab
     return samplePattern(slot.pixels(), row, column);
 }
 
-void compositePixel(TextureSession& ts, const fw::RenderRegion& r, int x, int y) {
+void compositePixel(const TextureSession& ts, const uint8_t* meanRow, const fw::RenderRegion& r, int x, int y) {
     const TextureSettings& s = ts.settings;
     const RenderTables& t = ts.tables;
     const auto& curve = weightCurve();
     const uint8_t* px = sourceAt(r, x, y);
-    const uint8_t* mean = &ts.meanRow[static_cast<size_t>(3 * x)];
+    const uint8_t* mean = meanRow + static_cast<size_t>(3 * x);
     const int mu[3] = {mean[0], mean[1], mean[2]};
     const int avg[3] = {(px[0] + mu[0]) / 2, (px[1] + mu[1]) / 2, (px[2] + mu[2]) / 2};
     const int sourceAlpha = r.planes == 4 ? px[3] : 255;
@@ -268,7 +271,7 @@ int prepareTexture(fw::RenderState& state) {
     const size_t pixels = static_cast<size_t>(r.width) * static_cast<size_t>(r.height);
     const size_t row = static_cast<size_t>(r.width) * 3;
     if (!resize(ts->luminance, pixels) || !resize(ts->relief, pixels) || !resize(ts->columnSums, row) ||
-        !resize(ts->meanRow, row))
+        !resize(ts->meanRow, row) || !resize(ts->rowTextureSums, static_cast<size_t>(r.height)))
         return -1;
     // Outside the dialog no preview builds the power tables a few rows at a
     // time; the final rendering completes whatever is missing.
@@ -296,17 +299,90 @@ void renderTexturePass(fw::RenderState& state) {
             break;
         case 2:
             if (x == 0 && y == 0) ts->textureSum = 0;
-            reliefPixel(*ts, r, x, y);
+            ts->textureSum += reliefPixel(*ts, r, x, y);
             break;
         case 3:
             if (x == 0) {
                 if (y == 0) ts->textureMean = static_cast<int>(ts->textureSum / (int64_t{r.width} * r.height));
-                computeMeanRow(*ts, r, y);
+                computeMeanRow(*ts, ts->columnSums.data(), ts->meanRow.data(), r, y, y == 0);
             }
-            compositePixel(*ts, r, x, y);
+            compositePixel(*ts, ts->meanRow.data(), r, x, y);
             break;
         default:  // pass 0 has no per-pixel work
             break;
+    }
+}
+
+namespace {
+
+// A worker's window sums of the colour mean, and the row they are for.
+struct MeanScratch : fw::RowScratch {
+    std::vector<int32_t> columnSums;
+    std::vector<uint8_t> meanRow;
+    int builtRow = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<fw::RowScratch> makeTextureScratch(const fw::RenderState& state) {
+    auto scratch = std::unique_ptr<MeanScratch>(new (std::nothrow) MeanScratch());
+    const size_t row = static_cast<size_t>(std::max(state.region.width, 0)) * 3;
+    if (!scratch || !resize(scratch->columnSums, row) || !resize(scratch->meanRow, row)) return nullptr;
+    return scratch;
+}
+
+void beginTexturePass(fw::RenderState& state, int pass) {
+    TextureSession* ts = textureSessionOf(*state.session);
+    if (!ts) return;
+    const fw::RenderRegion& r = state.region;
+    const bool preview = state.session->preview != nullptr;
+    if (preview && ts->view != DialogView::Preview) return;
+    // The per-pixel step advances the tables at the start of every row; by
+    // the end of pass 0 they are complete (H x max(1, 512 / H) >= 256 rows),
+    // so later passes add nothing and pass 0 may take its share at once.
+    if (preview && pass == 0)
+        ts->progressive.advance(ts->settings, r.height * ProgressiveTables::rowsPerImageRow(r.height));
+    if (pass == 3) {
+        int64_t sum = 0;
+        for (const int64_t rowSum : ts->rowTextureSums) sum += rowSum;
+        ts->textureSum = sum;
+        ts->textureMean = static_cast<int>(sum / (int64_t{r.width} * r.height));
+    }
+}
+
+void renderTextureRows(fw::RenderState& state, fw::RowScratch* scratch, int pass, int first, int last) {
+    TextureSession* ts = textureSessionOf(*state.session);
+    if (!ts) return;
+    const fw::RenderRegion& r = state.region;
+    const bool preview = state.session->preview != nullptr;
+    if (preview && ts->view == DialogView::PatternViewer) return;
+    if (preview && ts->view == DialogView::PatternEditor) {
+        if (pass == 0)
+            for (int y = first; y < last; ++y)
+                for (int x = 0; x < r.width; ++x) editorPixel(*ts, r, x, y);
+        return;
+    }
+    auto& mean = *static_cast<MeanScratch*>(scratch);
+    for (int y = first; y < last; ++y) {
+        switch (pass) {
+            case 1:
+                for (int x = 0; x < r.width; ++x) luminancePixel(*ts, r, x, y);
+                break;
+            case 2: {
+                int64_t sum = 0;
+                for (int x = 0; x < r.width; ++x) sum += reliefPixel(*ts, r, x, y);
+                ts->rowTextureSums[static_cast<size_t>(y)] = sum;
+                break;
+            }
+            case 3:
+                computeMeanRow(*ts, mean.columnSums.data(), mean.meanRow.data(), r, y,
+                               mean.builtRow < 0 || mean.builtRow != y - 1);
+                mean.builtRow = y;
+                for (int x = 0; x < r.width; ++x) compositePixel(*ts, mean.meanRow.data(), r, x, y);
+                break;
+            default:
+                break;
+        }
     }
 }
 

@@ -47,6 +47,7 @@ struct TextureSession : fw::FilterData {
     int textureMean = 0;
     std::vector<int32_t> columnSums;  // 3 a column: the colour-mean window's column
     std::vector<uint8_t> meanRow;     // 3 a column: the window means of the current row
+    std::vector<int64_t> rowTextureSums;  // of 50 T over each row, by the row renderer
 
     PatternSlot& slot(int index) { return index < 3 ? layers[static_cast<size_t>(index)] : base; }
 };

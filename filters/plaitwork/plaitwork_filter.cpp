@@ -1,5 +1,6 @@
 #include "filters/plaitwork/plaitwork_filter.h"
 
+#include <algorithm>
 #include <new>
 
 #include "filters/plaitwork/strip_dialog.h"
@@ -10,11 +11,36 @@
 namespace qm::plaitwork {
 namespace {
 
+// A worker's mesh sums: they run down the rows the worker renders.
+struct MeshScratch : fw::RowScratch {
+    MeshSums mesh;
+};
+
+std::unique_ptr<fw::RowScratch> makeScratch(const fw::RenderState& state) {
+    auto scratch = std::unique_ptr<MeshScratch>(new (std::nothrow) MeshScratch());
+    if (!scratch) return nullptr;
+    try {
+        scratch->mesh.columns.assign(static_cast<size_t>(std::max(state.region.width, 0)), 0);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return scratch;
+}
+
+void renderRows(fw::RenderState& state, fw::RowScratch* scratch, int pass, int first, int last) {
+    if (pass != 1) return;
+    const auto* data = state.session->dataAs<PlaitworkSession>();
+    MeshSums& mesh = static_cast<MeshScratch*>(scratch)->mesh;
+    for (int y = first; y < last; ++y)
+        for (int x = 0; x < data->target.width; ++x) renderStripPixel(data->render, mesh, data->target, x, y);
+}
+
 const fw::FilterDescription kFilter{
     .name = "Plaitwork 2000", .format = kRecordFormat,
     .registryKey = "Software\\Quillmere\\Plaitwork2000", .defaultPosition = 2,
     .passCount = kPassCount, .variant = fw::earlierVariant(kMinimumSide, false), .prepare = prepare,
-    .renderPass = renderPass, .beginSession = beginSession, .settings = kSettings,
+    .renderPass = renderPass, .rows = {.renderRows = renderRows, .makeScratch = makeScratch},
+    .beginSession = beginSession, .settings = kSettings,
     .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls, .title = "Plaitwork 2000",
                .version = " v1.80", .places = &kDialogPlaces, .command = dialogCommand}
 };

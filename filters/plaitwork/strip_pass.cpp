@@ -121,6 +121,10 @@ void saturate(int64_t& R, int64_t& G, int64_t& B, int amount) {
 }
 
 void renderStripPixel(StripRender& r, const StripTarget& t, int x, int y) {
+    renderStripPixel(r, r.mesh, t, x, y);
+}
+
+void renderStripPixel(const StripRender& r, MeshSums& mesh, const StripTarget& t, int x, int y) {
     const RenderValues& v = r.values;
     const int W = t.width, H = t.height;
     const CurveTable& C = *r.curve;
@@ -137,7 +141,7 @@ void renderStripPixel(StripRender& r, const StripTarget& t, int x, int y) {
 
     // 2. Mesh displacement by the local brightness.
     int h = 0;
-    if (v.meshX != 0 || v.meshY != 0) h = meshHeight(r.mesh, t, v.meshBox, x, y);
+    if (v.meshX != 0 || v.meshY != 0) h = meshHeight(mesh, t, v.meshBox, x, y);
     pt.Y = (pt.Y + static_cast<float>(h * v.meshY) * 0.01f) * v.scaleY + v.offsetY;
     pt.X = (pt.X + static_cast<float>(h * v.meshX) * 0.01f) * v.scaleX + v.offsetX;
 

@@ -50,6 +50,9 @@ bool prepareStripRender(StripRender& render, const StripSettings& settings, cons
 
 // Pass 1 at (x, y).
 void renderStripPixel(StripRender& render, const StripTarget& target, int x, int y);
+// The same with the mesh sums of the caller's own (one set per thread; rows
+// in any order, each row left to right).
+void renderStripPixel(const StripRender& render, MeshSums& mesh, const StripTarget& target, int x, int y);
 
 // The mesh box's brightness h at (x, y) for a box of m + 1 pixels: the mean
 // of R + G + B over the box, less 128. Updates the running sums.

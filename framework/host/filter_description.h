@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "framework/host/row_renderer.h"
 #include "framework/host/variant_policy.h"
 #include "platform/ui/geometry.h"
 #include "framework/settings/record_format.h"
@@ -69,6 +70,10 @@ struct FilterDescription {
     int (*prepare)(RenderState& state);
     // Once per pixel and pass, at state.row, state.column, state.pass.
     void (*renderPass)(RenderState& state);
+    // Optional: the same passes by row ranges on every core, byte for byte
+    // what renderPass gives. Without it the loop calls renderPass on the
+    // host's thread.
+    RowRenderer rows{};
 
     // Optional. At continue, after the geometry and before the render state:
     // the filter's state for this session; null ends the call with memFullErr.
