@@ -80,7 +80,7 @@ void heightPass(const fw::RenderState& state, LensSession& lens, int x, int y) {
         static_cast<int16_t>(std::max(0, 382 + w * (lum - 382) / 255));
 }
 
-void horizontalBlurPass(const fw::RenderState& state, LensSession& lens, int x, int y) {
+void horizontalBlurPass(const fw::RenderState&, LensSession& lens, int x, int y) {
     const LensParams& p = lens.params;
     const int16_t* row = lens.heightMap.data() + mapIndex(0, y, p.width);
     lens.heightScratch[static_cast<size_t>(x) * static_cast<size_t>(p.height) + static_cast<size_t>(y)] =

@@ -158,7 +158,9 @@ TEST(RowWorkers, AbortStopsBeforeTheRowItWasAskedAt) {
         EXPECT_FALSE(callbackOffHost);
         const int pass = (call - 1) / 3, row = 32 * ((call - 1) % 3 + 1) - 1;
         EXPECT_EQ(run.renderedInPass(pass), row) << call;
-        if (pass + 1 < kPasses) EXPECT_EQ(run.renderedInPass(pass + 1), 0);
+        if (pass + 1 < kPasses) {
+            EXPECT_EQ(run.renderedInPass(pass + 1), 0);
+        }
     }
 }
 
