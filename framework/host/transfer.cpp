@@ -184,10 +184,11 @@ bool makePreviewCopy(const HostImage& image, uint8_t* scratch, int32_t scratchSt
     preview.copyHeight = outH;
     if (outW <= 0 || outH <= 0) return true;
 
-    // The scratch rows follow the source's stride as long as the host's
-    // outData (scratchStride a row) still holds them.
+    // The scratch rows are outData's own rows: a source stride (a mask's
+    // above all) would put them across the ends of its rows, into memory
+    // past the image that the host may keep for itself.
     const int planes = std::min(image.planes, preview.planes);
-    const int32_t imageStep = std::min(image.stride, scratchStride);
+    const int32_t imageStep = scratchStride;
     for (int p = 0; p < planes; ++p) {
         reduce(
             W, H, s, outW, outH, scratch, imageStep,
@@ -199,7 +200,7 @@ bool makePreviewCopy(const HostImage& image, uint8_t* scratch, int32_t scratchSt
     }
     if (image.mask && image.maskStride >= W && preview.maskCopy.size() >= areaPixels) {
         reduce(
-            W, H, s, outW, outH, scratch, std::min(image.maskStride, scratchStride),
+            W, H, s, outW, outH, scratch, scratchStride,
             [&](int r, int i) { return image.mask[at(r, image.maskStride, i)]; },
             preview.maskCopy.data(), preview.width, 1);
     }

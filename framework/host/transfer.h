@@ -55,8 +55,8 @@ CopySize previewCopySize(int32_t width, int32_t height, float scale);
 // Area-average reduction of every plane (and the mask) by `scale` into
 // preview.copy / preview.maskCopy; sets copyWidth / copyHeight (limited to the
 // preview area). The horizontal pass goes through `scratch` (the host's
-// outData: H rows of scratchStride bytes), addressed with the source's row
-// stride unless that exceeds scratchStride. A scale below 1 counts as 1.
+// outData: H rows of scratchStride bytes), one scratch row in each of its
+// rows, so only the first W bytes of each row are touched. A scale below 1 counts as 1.
 // False, with nothing done, when there is no image, the scratch cannot hold W
 // bytes a row, a source stride is shorter than its row or the copy is missing.
 bool makePreviewCopy(const HostImage& image, uint8_t* scratch, int32_t scratchStride,

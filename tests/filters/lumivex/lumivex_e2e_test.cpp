@@ -57,4 +57,17 @@ TEST_F(LumivexEndToEnd, ABatchAppliesAPresetByItsShownName) {
     ASSERT_TRUE(host::loadImage(dir + "/frown.png", b, error)) << error;
     EXPECT_NE(a.pixels, img.pixels);
     EXPECT_NE(a.pixels, b.pixels);
+
+    // With a selection the preview's copy stays inside the output's rows
+    // (the host guards the bytes past them).
+    host::Image mask;
+    mask.width = 120;
+    mask.height = 80;
+    mask.colour = host::ColourSpace::Grey;
+    mask.pixels.assign(mask.rowBytes() * 80, 0);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 40; x < 120; ++x) mask.setSample(x, y, 0, 255);
+    ASSERT_TRUE(host::saveImage(dir + "/mask.png", mask, error)) << error;
+    auto selected = apply("in.png", "selected.png", {"--preset", "Beetle", "--mask", dir + "/mask.png"});
+    EXPECT_EQ(selected.status, 0) << selected.err;
 }
