@@ -51,7 +51,10 @@ PluginLibrary::~PluginLibrary() {
 
 bool PluginLibrary::open(const std::string& path, std::string& error) {
     *this = PluginLibrary();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped after the last close, as hosts keep plug-ins loaded: what
+    // a plug-in keeps for as long as it is loaded (skins, fonts, the window
+    // layer's connection) stays its own, not a leak of a vanished library.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         const char* why = dlerror();
         error = why ? why : "cannot load";

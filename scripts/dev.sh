@@ -61,7 +61,8 @@ case "$job" in
         ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"
         # The same tests once more with address and undefined-behaviour checks.
         configure_and_build "$build-sanitize" -DQUILLMERE_SANITIZE=ON -DQUILLMERE_BENCH=OFF
-        ctest --test-dir "$build-sanitize" --output-on-failure --parallel "$(nproc)"
+        LSAN_OPTIONS="suppressions=$here/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}" \
+            ctest --test-dir "$build-sanitize" --output-on-failure --parallel "$(nproc)"
         # The readers of outside data under libFuzzer, for a bounded time.
         sh "$here/tests/fuzz/run.sh" "${FUZZ_SECONDS:-30}" "$build-fuzz"
         ;;
