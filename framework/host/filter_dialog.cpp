@@ -198,9 +198,9 @@ void FilterDialog::create(ui::Window& window) {
     const ShellPlaces& P = places_;
     manager_.setUpDialog(window, P.status);
     const FilterRecord& fr = *session_.record;
-    const DialogSpec& spec = session_.filter->dialog;
+    const DialogSpec& own = session_.filter->dialog;
 
-    if (spec.createControls) spec.createControls(*this);
+    if (own.createControls) own.createControls(*this);
     addViewControls();  // when the filter's order did not place them
     manager_.create<UiButton>("Help/Tutorial", ui::Rect::ofSize(P.help.x, P.help.y, 22, 22), 215, 215, kHelp);
     if (navigator_)
@@ -230,7 +230,7 @@ void FilterDialog::create(ui::Window& window) {
     manager_.createSurface(window);
 
     fillPresetList();
-    window.setText(dialogCaption(spec, session_.filter->variant.captionSuffixes, libraryState().sixteenBitMode));
+    window.setText(dialogCaption(own, session_.filter->variant.captionSuffixes, libraryState().sixteenBitMode));
 }
 
 ui::ComboBox* FilterDialog::presetCombo() const {
@@ -498,11 +498,11 @@ ShellPlaces sharpeningPlaces(const ShellLayout& L) {
     return P;
 }
 
-std::string dialogCaption(const DialogSpec& spec, bool suffixes, bool sixteenBit) {
-    std::string caption = std::string(spec.title) + spec.version;
+std::string dialogCaption(const DialogSpec& dialog, bool suffixes, bool sixteenBit) {
+    std::string caption = std::string(dialog.title) + dialog.version;
     if (!suffixes) return caption;
     caption += sizeof(void*) == 8 ? " (64-bit)" : " (32-bit)";
-    caption += spec.captionExtra;
+    caption += dialog.captionExtra;
     caption += sixteenBit ? "      RGB/16" : "      RGB/8";
     return caption;
 }

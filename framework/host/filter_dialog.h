@@ -35,7 +35,7 @@ ShellPlaces sharpeningPlaces(const ShellLayout& layout);
 
 // Title and version; with suffixes also " (32-bit)" or " (64-bit)", the
 // extra text, then "      RGB/16" or "      RGB/8".
-std::string dialogCaption(const DialogSpec& spec, bool suffixes, bool sixteenBit);
+std::string dialogCaption(const DialogSpec& dialog, bool suffixes, bool sixteenBit);
 // The warning for a screen smaller than 1000 x 740, else empty.
 std::string resolutionWarning(ui::Size screen);
 
