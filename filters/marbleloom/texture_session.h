@@ -35,6 +35,8 @@ struct TextureSession : fw::FilterData {
     std::array<PatternSlot, 3> layers;  // layers 1, 2, 3
     PatternSlot base;
     PatternSlot editor;
+    // Filled by every import; made by the first.
+    std::unique_ptr<PatternEntry> imported;
     DialogView view = DialogView::Preview;
     ProgressiveTables progressive;
 
