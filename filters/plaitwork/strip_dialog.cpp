@@ -5,7 +5,7 @@
 #include <functional>
 #include <utility>
 
-#include "filters/plaitwork/colour_control.h"
+#include "framework/controls/ui_colour_well.h"
 #include "filters/plaitwork/strip_settings.h"
 #include "framework/controls/control_manager.h"
 #include "framework/controls/ui_button.h"
@@ -81,8 +81,8 @@ fw::UiSelector& toggle(fw::ControlManager& m, int slot, int x, int y, int comman
                                     nameOf(slot), command, 0u);
 }
 
-ColourControl& colour(fw::ControlManager& m, int slot, int x, int y) {
-    return m.create<ColourControl>(statusOf(slot), ui::Point{x, y});
+fw::ColourControl& colour(fw::ControlManager& m, int slot, int x, int y) {
+    return m.create<fw::ColourControl>(statusOf(slot), ui::Point{x, y});
 }
 
 bool whiteCanvasOn(int32_t state) { return state >= fw::UiSelector::kOn; }
@@ -112,7 +112,7 @@ void scaleSpacings(fw::ValueSlots& v, double factor) {
 
 void setPad(fw::ValueSlots& v, Field f, int x, int y) { at(v, f) = Pad{x, y}.pack(); }
 
-bool ownColour(int32_t value) { return (static_cast<uint32_t>(value) >> 24 & 3) == ColourControl::kOwn; }
+bool ownColour(int32_t value) { return (static_cast<uint32_t>(value) >> 24 & 3) == fw::ColourControl::kOwn; }
 
 void giveRandomColour(fw::ValueSlots& v, Field f) {
     if (ownColour(at(v, f))) at(v, f) = randomColour(whiteCanvasOn(at(v, kWhiteCanvas)));
@@ -205,7 +205,7 @@ void createDialogControls(fw::DialogBuilder& b) {
     horizontal(m, kSaturation, 803, 352, 100);
     // Off before the first preset loads: a preset that cannot be read leaves it so.
     toggle(m, kAntialiasing, 543, 10, fw::kSettingChangedCommand).setValue(0);
-    auto& background = m.create<ColourControl>(statusOf(kBackgroundColour), ui::Point{749, 290},
+    auto& background = m.create<fw::ColourControl>(statusOf(kBackgroundColour), ui::Point{749, 290},
                                                nameOf(kBackgroundColour), ui::Point{749, 275});
     pad(m, kMeshDisplacement, 816, 463);
     horizontal(m, kMeshSmoothness, 816, 527, 50);
@@ -297,7 +297,7 @@ int32_t hsvColour(int h, int sa, int value) {
     default: first = value, second = p, third = q; break;
     }
     return static_cast<int32_t>(static_cast<uint32_t>(third) | static_cast<uint32_t>(second) << 8 |
-                                static_cast<uint32_t>(first) << 16 | uint32_t{ColourControl::kOwn} << 24);
+                                static_cast<uint32_t>(first) << 16 | uint32_t{fw::ColourControl::kOwn} << 24);
 }
 
 bool dialogCommand(fw::DialogBuilder& d, int command) {

@@ -49,7 +49,17 @@ struct DialogSpec {
     // Optional: the filter's own commands (random, reset, ...). True when it
     // handled one and the preview is to render.
     bool (*command)(DialogBuilder& dialog, int command) = nullptr;
+    // Optional: the dialog's keys (kDialogOkKey, kDialogCancelKey), undo and
+    // redo reach the filter first; true when it took them.
+    bool (*intercept)(DialogBuilder& dialog, int command) = nullptr;
+    // The preview posts its mouse commands (2001 on) with their points.
+    bool previewMouse = false;
 };
+
+// Enter and Escape, as the intercept hook sees them (the apply and cancel
+// buttons end the dialog without it).
+constexpr int kDialogOkKey = -1;
+constexpr int kDialogCancelKey = -2;
 
 // The filter's own state of one session (buffers, kernels, tables); the
 // session owns it and frees it when it closes.

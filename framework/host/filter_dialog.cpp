@@ -132,10 +132,16 @@ public:
             manager_.redrawElement(manager_.element(static_cast<size_t>(i)));
         }
     }
+    ui::Window* window() override { return window_; }
+    UiPreview* preview() override { return preview_; }
+    ui::Point commandPoint() const override { return commandPoint_; }
+    void forceRender() override { state_.history.forceRender = true; }
 
 private:
     void create(ui::Window& window);
     void onCommand(int command);
+    // The filter's intercept hook, if it takes the command.
+    bool intercepted(int command);
     // A render the shell asked for; an error ends the dialog.
     void renderPreview();
     void selectZoom(int zoom, UiSelector* chosen);
@@ -163,6 +169,7 @@ private:
     std::unique_ptr<ProgressStrip> strip_;
     ui::Size fitSize_;
 
+    ui::Point commandPoint_;
     int zoomCode_ = UiNavigator::kFit;  // the dialog always opens fitted
     bool restoreToggle_ = true;
     PresetList presets_;
@@ -214,6 +221,7 @@ void FilterDialog::create(ui::Window& window) {
     manager_.create<UiButton>("Apply the filter", ui::Rect::ofSize(P.apply.x, P.apply.y, 30, 30), 202, 202, kApply);
     manager_.create<UiAncor>(P.link, kHomePageText);
     preview_ = &manager_.create<UiPreview>(P.preview, P.meter);
+    preview_->enabled = own.previewMouse;
     preview_->buffers().sixteenBit = libraryState().sixteenBitMode;
     fitSize_ = {preview_->buffers().renderedWidth, preview_->buffers().renderedHeight};
     strip_ = std::make_unique<ProgressStrip>(manager_, P.strip.left, P.strip.top, P.strip.right);
@@ -369,19 +377,24 @@ void FilterDialog::end(int16_t result) {
     if (window_) ui::endDialog(*window_, 0);
 }
 
+bool FilterDialog::intercepted(int command) {
+    const auto hook = session_.filter->dialog.intercept;
+    return hook && hook(*this, command);
+}
+
 void FilterDialog::onCommand(int command) {
     switch (command) {
         case kApply:
-            window_->send(ui::kWmCommand, ui::makeCommandParam(ui::kIdOkCommand, 0), 0);
+            end(noErr);
             break;
         case kCancel:
-            window_->send(ui::kWmCommand, ui::makeCommandParam(ui::kIdCancelCommand, 0), 0);
+            end(userCanceledErr);
             break;
         case kUndo:
-            stepHistory(state_.history.undo());
+            if (!intercepted(kUndo)) stepHistory(state_.history.undo());
             break;
         case kRedo:
-            stepHistory(state_.history.redo());
+            if (!intercepted(kRedo)) stepHistory(state_.history.redo());
             break;
         case kHelp:
             if (session_.filter->variant.embeddedHelpFile)
@@ -436,10 +449,10 @@ intptr_t FilterDialog::procedure(ui::Window& window, uint32_t message, ui::WPara
         case ui::kWmCommand:
             switch (ui::commandIdOf(w)) {
                 case ui::kIdOkCommand:
-                    end(noErr);
+                    if (!intercepted(kDialogOkKey)) end(noErr);
                     return 1;
                 case ui::kIdCancelCommand:
-                    end(userCanceledErr);
+                    if (!intercepted(kDialogCancelKey)) end(userCanceledErr);
                     return 1;
                 case kPresetListId:
                     if (ui::notifyCodeOf(w) == ui::kCbnSelChange)
@@ -459,6 +472,7 @@ intptr_t FilterDialog::procedure(ui::Window& window, uint32_t message, ui::WPara
             if (ui::highWordOf(w) == static_cast<int>(ui::kXButton2)) window.post(ui::kWmPrivate, kRedo, 0);
             return 1;
         case ui::kWmPrivate:
+            commandPoint_ = ui::pointOfParam(l);
             onCommand(static_cast<int>(w));
             return 1;
         default:

@@ -11,10 +11,15 @@
 #include "framework/settings/record.h"
 #include "platform/ui/geometry.h"
 
+namespace qm::ui {
+class Window;
+}
+
 namespace qm::fw {
 
 class ControlManager;
 class UiElement;
+class UiPreview;
 class UiSelector;
 struct DialogSpec;
 struct ShellPlaces;
@@ -58,6 +63,15 @@ public:
     // limits what it takes and is redrawn).
     virtual ValueSlots values() = 0;
     virtual void setValues(const ValueSlots& values) = 0;
+    // The dialog's window and its preview (null while the controls are made).
+    virtual ui::Window* window() = 0;
+    virtual UiPreview* preview() = 0;
+    // The point the command now handled came with (the preview's commands:
+    // relative to the preview area).
+    virtual ui::Point commandPoint() const = 0;
+    // The next render runs even with unchanged settings (what the preview
+    // shows changed).
+    virtual void forceRender() = 0;
 
 protected:
     ~DialogBuilder() = default;

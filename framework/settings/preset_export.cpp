@@ -1,10 +1,10 @@
 #include "framework/settings/preset_export.h"
 
-#include <array>
 #include <cstdio>
 #include <optional>
 
 #include "framework/settings/preset_store.h"
+#include "framework/settings/remembered_folder.h"
 #include "platform/os/registry.h"
 #include "platform/ui/common_dialogs.h"
 #include "platform/ui/message_box.h"
@@ -13,9 +13,6 @@ namespace qm::fw {
 namespace {
 
 namespace reg = os::registry;
-
-constexpr const char* kQuillmereKey = "Software\\Quillmere";
-constexpr uint32_t kPathBuffer = 400;
 
 // The folder of the last export in this process, for when the registry
 // cannot give it.
@@ -33,16 +30,7 @@ std::string escapedName(const std::string& name) {
     return out;
 }
 
-std::string rememberedFolder() {
-    std::array<char, kPathBuffer> text{};
-    uint32_t size = kPathBuffer - 1;
-    uint32_t type = reg::kTypeNone;
-    if (reg::queryValue(reg::Root::CurrentUser, kQuillmereKey, kExportDirValue, &type,
-                        reinterpret_cast<uint8_t*>(text.data()), &size) == reg::kSuccess &&
-        type == reg::kTypeString)
-        return std::string(text.data(), std::min<uint32_t>(size, kPathBuffer - 1)).c_str();
-    return lastExportFolder();
-}
+std::string rememberedFolder() { return readRememberedFolder(kExportDirValue).value_or(lastExportFolder()); }
 
 std::string fileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -113,11 +101,9 @@ ExportOutcome exportPresets(void* owner, const PresetContext& session) {
                        ui::kMbIconError);
         return ExportOutcome::Failed;
     }
-    const size_t slash = path->find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path->substr(0, slash + 1);
+    const std::string folder = folderPart(*path);
     lastExportFolder() = folder;
-    reg::setValue(reg::Root::CurrentUser, kQuillmereKey, kExportDirValue, reg::kTypeString,
-                  std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(folder.data()), folder.size()));
+    writeRememberedFolder(kExportDirValue, folder, false);
     return ExportOutcome::Written;
 }
 

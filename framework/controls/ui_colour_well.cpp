@@ -1,4 +1,4 @@
-#include "filters/plaitwork/colour_control.h"
+#include "framework/controls/ui_colour_well.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@
 #include "platform/ui/common_dialogs.h"
 #include "platform/ui/dialog.h"
 
-namespace qm::plaitwork {
+namespace qm::fw {
 namespace {
 
 constexpr ui::Colour kChecker = ui::rgb(192, 192, 192);
@@ -28,7 +28,7 @@ ui::Colour colourOf(const uint8_t* c) { return ui::rgb(c[0], c[1], c[2]); }
 
 }  // namespace
 
-ColourControl::ColourControl(fw::ControlManager& m, std::string_view label, ui::Point topLeft,
+ColourControl::ColourControl(ControlManager& m, std::string_view label, ui::Point topLeft,
                              std::string_view caption, ui::Point captionAt)
     : UiElement(m, label), rect_(ui::Rect::ofSize(topLeft.x, topLeft.y, kSide, kSide)), caption_(caption),
       captionAt_(captionAt) {
@@ -251,4 +251,4 @@ int ColourControl::handleMouse(ui::Window& window, uint32_t message, ui::WParam,
     return 1;
 }
 
-}  // namespace qm::plaitwork
+}  // namespace qm::fw

@@ -1,4 +1,4 @@
-// Plaitwork's colour swatches and its background selector: a 13 x 13 swatch
+// The colour wells of the earlier variant's dialogs: a 13 x 13 swatch
 // showing the host's foreground or background colour, a colour of its own
 // or transparency; a click opens a small pop-up to choose among them.
 #pragma once
@@ -15,9 +15,9 @@
 
 struct FilterRecord;
 
-namespace qm::plaitwork {
+namespace qm::fw {
 
-class ColourControl : public fw::UiElement {
+class ColourControl : public UiElement {
 public:
     enum Mode : int { kForeground = 0, kBackground = 1, kOwn = 2, kTransparent = 3 };
     // The pop-up's rows, in their order.
@@ -25,7 +25,7 @@ public:
     static constexpr int kSide = 13;
     static constexpr int kRowPitch = 22;
 
-    ColourControl(fw::ControlManager& manager, std::string_view label, ui::Point topLeft,
+    ColourControl(ControlManager& manager, std::string_view label, ui::Point topLeft,
                   std::string_view caption = {}, ui::Point captionAt = {});
 
     int handleMouse(ui::Window& window, uint32_t message, ui::WParam wParam, ui::LParam lParam) override;
@@ -70,4 +70,4 @@ private:
     int mode_ = kOwn;
 };
 
-}  // namespace qm::plaitwork
+}  // namespace qm::fw
