@@ -1,8 +1,10 @@
 // Marbleloom 3D as the framework sees it.
+#include "filters/marbleloom/texture_dialog.h"
 #include "filters/marbleloom/texture_renderer.h"
 #include "filters/marbleloom/texture_session.h"
 #include "filters/marbleloom/texture_settings.h"
 #include "framework/host/filter_description.h"
+#include "framework/host/filter_dialog.h"
 #include "framework/host/filter_session.h"
 
 namespace qm::marbleloom {
@@ -20,7 +22,10 @@ const fw::FilterDescription kFilter{
     .renderPass = renderTexturePass,
     .rows = {.renderRows = renderTextureRows, .makeScratch = makeTextureScratch, .beginPass = beginTexturePass},
     .beginSession = beginSession,
-    .upgradeRecord = repairTextureRecord, .settings = textureSettingTable()
+    .upgradeRecord = repairTextureRecord, .settings = textureSettingTable(),
+    .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls, .title = "Marbleloom 3D",
+               .version = " v1.50", .places = &kDialogPlaces, .command = dialogCommand,
+               .intercept = interceptDialogCommand, .previewMouse = true}
 };
 
 }  // namespace

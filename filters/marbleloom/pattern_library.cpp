@@ -309,6 +309,11 @@ void PatternSlot::release() {
     streamLength_ = 0;
 }
 
+void PatternSlot::unload() {
+    release();
+    entry_ = nullptr;
+}
+
 void PatternSlot::load(PatternEntry& e, const SlotContext& context) {
     if (entry_ != nullptr && entry_->header.identity == e.header.identity &&
         !(e.isVirtual() && !context.dialogOpen))
@@ -470,7 +475,11 @@ int addToCollection(PatternLibrary& library, PatternSlot& slot, std::string_view
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f) return -1;
         const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        if (std::fclose(f) != 0 || !ok) return -1;
+        // A cut-short record would be read as a damaged database next time.
+        if (std::fclose(f) != 0 || !ok) {
+            std::remove(path.c_str());
+            return -1;
+        }
     }
     return library.readFile(path, true);
 }

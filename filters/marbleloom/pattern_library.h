@@ -135,6 +135,8 @@ public:
     // entry's dataSize (0 without pixels).
     long encode(int quality);
     void release();
+    // Releases and forgets the entry, so that loading it again reads it anew.
+    void unload();
 
     PatternEntry* entry() const { return entry_; }
     PixelView pixels() const { return view_; }

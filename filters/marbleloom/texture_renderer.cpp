@@ -33,14 +33,7 @@ bool holdsInputImage(const PatternSlot& slot) {
 }
 
 void loadSlots(TextureSession& ts, const fw::FilterSession& session, const fw::RenderState& state) {
-    SlotContext context;
-    context.dialogOpen = session.preview != nullptr;
-    if (const fw::PreviewBuffers* p = session.preview)
-        context.preview = PixelView{p->copy.data(), p->copyWidth, p->copyHeight, p->planes,
-                                    static_cast<ptrdiff_t>(p->width) * p->planes};
-    const FilterRecord& fr = *session.record;
-    context.hostInput = PixelView{static_cast<const uint8_t*>(fr.inData), fr.imageSize.h, fr.imageSize.v,
-                                  state.region.planes, fr.inRowBytes};
+    const SlotContext context = slotContext(session, state.region.planes);
     for (int i = 0; i < 4; ++i) {
         const uint32_t identity = i < 3 ? ts.settings.layers[i].pattern : ts.settings.base.pattern;
         // A pattern that is not installed renders as "default raw".

@@ -4,6 +4,7 @@
 
 #include "filters/marbleloom/resource_files.h"
 #include "framework/host/filter_session.h"
+#include "framework/host/preview_buffers.h"
 #include "platform/os/files.h"
 #include "platform/os/module.h"
 
@@ -36,5 +37,17 @@ std::unique_ptr<fw::FilterData> openTextureSession(const fw::FilterSession& sess
 }
 
 TextureSession* textureSessionOf(const fw::FilterSession& session) { return session.dataAs<TextureSession>(); }
+
+SlotContext slotContext(const fw::FilterSession& session, int planes) {
+    SlotContext context;
+    context.dialogOpen = session.preview != nullptr;
+    if (const fw::PreviewBuffers* p = session.preview)
+        context.preview = PixelView{p->copy.data(), p->copyWidth, p->copyHeight, p->planes,
+                                    static_cast<ptrdiff_t>(p->width) * p->planes};
+    if (const FilterRecord* fr = session.record)
+        context.hostInput = PixelView{static_cast<const uint8_t*>(fr->inData), fr->imageSize.h, fr->imageSize.v,
+                                      planes, fr->inRowBytes};
+    return context;
+}
 
 }  // namespace qm::marbleloom

@@ -68,4 +68,8 @@ std::unique_ptr<fw::FilterData> openTextureSession(const fw::FilterSession& sess
                                                    const PatternFolders& folders);
 TextureSession* textureSessionOf(const fw::FilterSession& session);
 
+// Where slots loaded now find "Input Image": the dialog's preview copy while
+// a dialog is open, and the host's input image of `planes` planes.
+SlotContext slotContext(const fw::FilterSession& session, int planes);
+
 }  // namespace qm::marbleloom

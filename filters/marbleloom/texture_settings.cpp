@@ -54,7 +54,8 @@ constexpr fw::Setting kAheadOfLayers[] = {
 // reset resets too.
 constexpr fw::Setting kEachLayer[] = {
     fw::pattern(layer::kPattern, "Pattern"),
-    fw::selector(layer::kRotation, 3, 7, 0, "Rotation"),
+    fw::selector(layer::kRotation, 3, 7, 0, "Rotation")
+        .labelled(nullptr, "Rotates the Pattern. Use right-click for CCW rotation."),
     fw::slider(layer::kScaling, 7, 0, 100, 50, "Scaling").labelled(nullptr, "Pattern Scaling").resetBy(kResetAll),
     fw::slider(layer::kHue, 7, 0, 100, 50, "Hue").labelled(nullptr, "Pattern Hue").resetBy(kResetAll),
     fw::slider(layer::kSaturation, 7, 0, 100, 50, "Saturation")
@@ -80,11 +81,11 @@ constexpr fw::Setting kAfterLayers[] = {
     fw::slider(kReliefSmoothness, 7, 0, 50, 5, "reliefSmoothness")
         .labelled("Smooth", "Relief Smoothnes").resetBy(kResetAll),
     fw::slider(kOutline, 7, 0, 50, 35, "outline").labelled(nullptr, "Outline").resetBy(kResetAll),
-    fw::toggle(kEyedropper1, 0, 1, 0, "layer1Eyedropper")
+    fw::toggle(kEyedropper1, 0, 3, 0, "layer1Eyedropper")
         .labelled(nullptr, "Eyedropper tool. Click on screen to pull a color").resetBy(kResetAll),
-    fw::toggle(kEyedropper1 + 1, 0, 1, 0, "layer2Eyedropper")
+    fw::toggle(kEyedropper1 + 1, 0, 3, 0, "layer2Eyedropper")
         .labelled(nullptr, "Eyedropper tool. Click on screen to pull a color").resetBy(kResetAll),
-    fw::toggle(kEyedropper1 + 2, 0, 1, 0, "layer3Eyedropper")
+    fw::toggle(kEyedropper1 + 2, 0, 3, 0, "layer3Eyedropper")
         .labelled(nullptr, "Eyedropper tool. Click on screen to pull a color").resetBy(kResetAll),
     // Push buttons: they hold no value of their own.
     fw::toggle(kPatternSelector1, 0, 0, 0, "layer1PatternSelector").labelled(nullptr, "Pattern Selector"),

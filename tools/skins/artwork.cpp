@@ -367,6 +367,37 @@ ui::Surface orientationStrip() {
     return c.toSurface(kPaper);
 }
 
+// Marbleloom's pattern rotations, a frame a state 0 to 7: an arrow turned
+// by 45 degrees a state, counter-clockwise from pointing right.
+ui::Surface rotationStrip() {
+    Canvas c(104, 13);
+    for (int frame = 0; frame < 8; ++frame) {
+        const double x = frame * 13.0;
+        well(c, x, false);
+        const double a = frame * kPi / 4, dx = std::cos(a), dy = -std::sin(a);
+        const double cx = x + 6.5, cy = 6.5;
+        c.fill(segment(cx - dx * 3.8, cy - dy * 3.8, cx + dx * 1.5, cy + dy * 1.5, 1.3), kAmberDark);
+        c.fill(arrowHead(cx + dx * 4.4, cy + dy * 4.4, dx, dy, 3.4, 4.6), kAmberDark);
+    }
+    return c.toSurface(kPaper);
+}
+
+// Marbleloom's eyedropper toggles: off, off pressed, on, on pressed; a
+// pipette slanting down to the left, its bulb amber when on.
+ui::Surface eyedropperStrip() {
+    Canvas c(52, 13);
+    for (int frame = 0; frame < 4; ++frame) {
+        const double x = frame * 13.0, d = frame % 2 == 1 ? 0.5 : 0;
+        const bool on = frame >= 2;
+        well(c, x, frame % 2 == 1);
+        const Rgb ink = on ? kAmberDark : kInk;
+        c.fill(segment(x + 2.6 + d, 10.4 + d, x + 7.2 + d, 5.8 + d, 1.2), ink);
+        c.fill(segment(x + 6.0 + d, 4.6 + d, x + 8.4 + d, 7.0 + d, 1.4), ink);
+        c.fill(circle(x + 9.0 + d, 4.0 + d, 2.1), on ? kAmber : kRim);
+    }
+    return c.toSurface(kPaper);
+}
+
 // One cell of the progress strip: an amber bar with a transparent gap after it.
 ui::Surface progressCell() {
     Canvas c(12, 5);
@@ -420,6 +451,8 @@ std::vector<SkinPicture> drawSkins() {
     add(130, "progress strip cell", progressCell());
     add(131, "curve shapes, a frame a state", curveShapeStrip());
     add(132, "strip orientations, a frame a state", orientationStrip());
+    add(133, "pattern rotations, a frame a state", rotationStrip());
+    add(134, "eyedropper: off, off pressed, on, on pressed", eyedropperStrip());
     add(197, "random mask", button(22, 22, [](Canvas& c) {
             cornerMarks(c, 1.15);
             const Glyph g = glyphRoom(c);
@@ -458,6 +491,7 @@ std::vector<SkinPicture> drawSkins() {
             die(c, g.cx - 4.5, g.cy, 8, 2);
             die(c, g.cx + 4.5, g.cy, 8, 4);
         }));
+    add(230, "pattern selector", button(22, 13, gridGlyph));
     add(229, "reset one layer", button(18, 18, [](Canvas& c) { resetGlyph(c, 1.0); }));
     add(235, "cancel the filter", button(30, 30, [](Canvas& c) { crossGlyph(c, kRed, 3.0); }));
     add(237, "preset dialog: export", textButton("Export"));
