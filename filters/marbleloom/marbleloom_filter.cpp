@@ -23,8 +23,8 @@ const fw::FilterDescription kFilter{
     .rows = {.renderRows = renderTextureRows, .makeScratch = makeTextureScratch, .beginPass = beginTexturePass},
     .beginSession = beginSession,
     .upgradeRecord = repairTextureRecord, .settings = textureSettingTable(),
-    .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls, .title = "Marbleloom 3D",
-               .version = " v1.50", .places = &kDialogPlaces, .command = dialogCommand,
+    .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls, .title = "Marbleloom 3D ",
+               .version = "1.50", .places = &kDialogPlaces, .command = dialogCommand,
                .intercept = interceptDialogCommand, .previewMouse = true}
 };
 
