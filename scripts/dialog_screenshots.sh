@@ -22,4 +22,7 @@ shoot "Keenwright HD" 'idle\nmark keenwrighthd-dialog window\nselect 1033 "SAVE 
     keenwrighthd-dialog preset-dialog
 shoot "Lumivex" 'select 1033 "Beetle"\nidle\nmark lumivex-dialog window\nkey escape\n' lumivex-dialog
 shoot "Plaitwork 2000" 'idle\nmark plaitwork-dialog window\nkey escape\n' plaitwork-dialog
-echo "written: docs/plaitwork-dialog.png docs/keenwright-dialog.png docs/keenwrighthd-dialog.png docs/preset-dialog.png docs/lumivex-dialog.png"
+# The preview, the pattern viewer (pointer over "Pasta") and its editor.
+shoot "Marbleloom 3D" 'idle\nmark marbleloom-dialog window\nclick left 618 283\nmove 150 100\nidle\nmark marbleloom-viewer window\nclick right 150 100\nidle\nmark marbleloom-editor window\nkey escape\nkey escape\n' \
+    marbleloom-dialog marbleloom-viewer marbleloom-editor
+echo "written: docs/marbleloom-dialog.png docs/marbleloom-viewer.png docs/marbleloom-editor.png docs/plaitwork-dialog.png docs/keenwright-dialog.png docs/keenwrighthd-dialog.png docs/preset-dialog.png docs/lumivex-dialog.png"

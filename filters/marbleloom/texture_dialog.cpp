@@ -120,9 +120,9 @@ TextureSession& sessionOf(fw::DialogBuilder& b) { return *textureSessionOf(b.ses
 // ---- making the controls ---------------------------------------------------
 
 fw::UiSlider& slider(fw::ControlManager& m, int slot, int x, int y, int length, std::string_view name = {},
-                     int nameDx = -10) {
+                     int nameDx = -10, int valueGap = 8) {
     return m.create<fw::UiSlider>(statusOf(slot), ui::Rect{x, y, x + length, y}, kFixedText,
-                                  fw::textPosition(length + 8, 6), name, fw::textPosition(nameDx, 6));
+                                  fw::textPosition(length + valueGap, 6), name, fw::textPosition(nameDx, 6));
 }
 
 fw::UiSlider& pad(fw::ControlManager& m, int slot, int x, int y) {
@@ -184,18 +184,18 @@ void makeLayerControl(fw::DialogBuilder& b, DialogParts& d, int index, int offse
 void makeSettingControls(fw::DialogBuilder& b, DialogParts& d) {
     fw::ControlManager& m = b.manager();
     auto global = [&](fw::UiElement& e) { d.main.push_back(&e); };
-    global(slider(m, kRefract, 675, 512, 50, labelOf(kRefract), -58));
-    global(slider(m, kShaping, 675, 528, 50, labelOf(kShaping), -58));
+    global(slider(m, kRefract, 675, 512, 50, labelOf(kRefract), -58, 3));
+    global(slider(m, kShaping, 675, 528, 50, labelOf(kShaping), -58, 3));
     global(pad(m, kRelief, 823, 434));
-    global(slider(m, kSmooth, 675, 496, 50, labelOf(kSmooth), -58));
+    global(slider(m, kSmooth, 675, 496, 50, labelOf(kSmooth), -58, 3));
     global(pad(m, kDisplacement, 675, 434));
     d.backgroundWell = &m.create<fw::ColourControl>(statusOf(kBackground), ui::Point{663, 365}, "Background",
                                                     ui::Point{680, 365});
     for (int offset = 0; offset < 8; ++offset) makeLayerControl(b, d, 3, offset);
     for (int index = 0; index < 3; ++index)
         for (int offset = 0; offset < layer::kSize; ++offset) makeLayerControl(b, d, index, offset);
-    global(slider(m, kCorrugation, 823, 512, 50, "Corrugation", -66));
-    global(slider(m, kReliefSmoothness, 823, 496, 50, labelOf(kReliefSmoothness), -66));
+    global(slider(m, kCorrugation, 823, 512, 50, "Corrugation", -70));
+    global(slider(m, kReliefSmoothness, 823, 496, 50, labelOf(kReliefSmoothness), -70));
     for (int index = 0; index < 3; ++index) {
         auto& e = m.create<fw::UiSelector>(statusOf(kEyedropper1 + index),
                                            ui::Rect::ofSize(679, kGroupTop[index] + 56, 13, 13), fw::captionOffset(0, 0),
@@ -207,7 +207,7 @@ void makeSettingControls(fw::DialogBuilder& b, DialogParts& d) {
         global(m.create<fw::UiButton>(statusOf(kPatternSelector1 + index),
                                       ui::Rect::ofSize(607, kGroupTop[index] + 48, 22, 13), kSelectorSkin,
                                       kSelectorSkin, command::kSelectPattern1 + index));
-    global(slider(m, kOutline, 823, 528, 50, "Outline", -66));
+    global(slider(m, kOutline, 823, 528, 50, "Outline", -70));
 }
 
 void makeButtons(fw::DialogBuilder& b, DialogParts& d) {
