@@ -35,24 +35,13 @@ Size screenFromEnvironment() {
 
 class HeadlessBackend final : public Backend {
 public:
-    HeadlessBackend() : screen_(screenFromEnvironment()) {
-        const std::string path = environment(kEnvScript);
-        if (path.empty()) return;
-        std::ifstream in(path, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::string error;
-        if (!in && text.empty()) {
-            report("cannot read the ui script " + path);
-        } else if (!load(text, path, error)) {
-            report(error);
-        }
-    }
+    HeadlessBackend() : screen_(screenFromEnvironment()) { followScript(); }
 
     const char* name() const override { return "headless"; }
     Size screenSize() override { return screen_; }
     void setScreen(Size s) { screen_ = s; }
 
-    void pump() override {}
+    void pump() override { followScript(); }
     bool exhausted() const override { return next_ >= actions_.size(); }
     bool screenshotEachPaint() const override { return !hasMarks_; }
 
@@ -98,6 +87,23 @@ public:
         script::Action a;
         if (!take(colours_, script::Kind::Colour, a) || a.cancel) return {AnswerStatus::Cancelled, 0};
         return {AnswerStatus::Chosen, a.colour};
+    }
+
+    // A host that runs the plug-in again names a new script file for each
+    // run (its demo does): the new script replaces what is left of the old.
+    void followScript() {
+        const std::string path = environment(kEnvScript);
+        if (path == scriptPath_) return;
+        scriptPath_ = path;
+        if (path.empty()) return;
+        std::ifstream in(path, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string error;
+        if (!in && text.empty()) {
+            report("cannot read the ui script " + path);
+        } else if (!load(text, path, error)) {
+            report(error);
+        }
     }
 
     bool load(std::string_view text, std::string_view name, std::string& error) {
@@ -260,6 +266,7 @@ private:
     Size screen_;
     std::vector<script::Action> actions_;
     size_t next_ = 0;
+    std::string scriptPath_;  // the environment's script last read
     uint64_t idleDeadline_ = 0;
     bool hasMarks_ = false;
     std::deque<int> answers_;

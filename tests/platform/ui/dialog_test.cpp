@@ -1,12 +1,17 @@
 // Templates, the modal loop, the standard controls and the answers of the
 // headless message boxes and file dialogs, driven by scripts.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "platform/ui/common_dialogs.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/environment.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/queue.h"
@@ -168,6 +173,27 @@ TEST(ModalDialog, WhenInputEndsTheDialogIsClosedAsCancelled) {
     useScript("");
     code = runModalDialog(parsed(kPresetDialog), nullptr, [](Window&, uint32_t, WParam, LParam) -> intptr_t { return 1; });
     EXPECT_EQ(code, kIdCancelCommand);
+}
+
+TEST(ModalDialog, EachRunTakesTheScriptTheEnvironmentNamesThen) {
+    // A host that runs the plug-in again in the same process names a new
+    // script file for each run.
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("qm-scripts-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    auto run = [&](const char* name, const char* text) {
+        const std::string path = (folder / name).string();
+        std::ofstream(path) << text;
+        setenv(kEnvScript, path.c_str(), 1);
+        return runModalDialog(parsed(kPresetDialog), nullptr, [](Window& w, uint32_t m, WParam wp, LParam) -> intptr_t {
+            if (m == kWmCommand) endDialog(w, 100 + commandIdOf(wp));
+            return 0;
+        });
+    };
+    EXPECT_EQ(run("first.txt", "key enter\n"), 100 + kIdOkCommand);
+    EXPECT_EQ(run("second.txt", "key escape\n"), 100 + kIdCancelCommand);
+    EXPECT_EQ(run("third.txt", "key enter\n"), 100 + kIdOkCommand);
+    unsetenv(kEnvScript);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(ModalDialog, TimersFireWhileTheScriptWaitsForIdle) {
