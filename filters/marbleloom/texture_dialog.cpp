@@ -425,8 +425,9 @@ void addPattern(fw::DialogBuilder& b) {
     if (index < 0) {
         // Nothing reports a failed write on its own; the user would believe
         // the pattern was kept.
-        ui::messageBox(b.window(), "The pattern could not be added to the collection: its file could not be written in\n" +
-                                       ts.library.pluginFolder(),
+        ui::messageBox(b.window(),
+                       "The pattern could not be added to the collection: no new pattern file could be written in\n" +
+                           ts.library.pluginFolder(),
                        "Error", ui::kMbOk | ui::kMbIconError);
         return;
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,18 @@ TEST_F(TextureDialogRun, AddingTheEditedPatternWritesANewFileWithTheStreamsIdent
             EXPECT_EQ(ts->library.entry(i).header.identity, kPasta);
         }
     EXPECT_EQ(found, 1);
+
+    // With every file name of it taken the add is refused, said so, and the
+    // editor stays open (its Escape goes back to the viewer).
+    for (int n = 1; n <= 99; ++n) {
+        const std::string name = "Pasta" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".8tx";
+        std::ofstream(folder / "plugin" / name) << "";
+    }
+    ASSERT_EQ(run(selector(1) + cell(2, "right") + kAdd + "key enter\nkey escape\nkey enter\nkey enter\n"), noErr);
+    EXPECT_EQ(shown("Error: The pattern could not be added to the collection"), 1u) << err;
+    size_t files = 0;
+    for (const auto& f : std::filesystem::directory_iterator(folder / "plugin")) files += f.is_regular_file();
+    EXPECT_EQ(files, 4u + 1u + 99u);  // the factory files, the added one, the names taken
 }
 
 TEST_F(TextureDialogRun, TheEyedropperPullsTheSourcePixelUnderThePointer) {
