@@ -50,7 +50,7 @@ std::string click(int x, int y, const char* button = "left") {
 constexpr int kGroupTop[4] = {229, 139, 49, 319};
 const std::string kIncrease = click(624, 562), kDecrease = click(624, 577), kResetAll = click(738, 569),
                   kRandomSettings = click(654, 569), kRandomPatterns = click(680, 569), kAdd = click(656, 315),
-                  kUndo = click(776, 569);
+                  kUndo = click(776, 569), kImport = click(734, 315), kExport = click(760, 315);
 std::string selector(int layer) { return click(618, kGroupTop[layer - 1] + 54); }
 std::string eyedropper(int layer) { return click(685, kGroupTop[layer - 1] + 62); }
 std::string layerReset(int layer) { return click(774, kGroupTop[layer - 1] + 5); }
@@ -196,6 +196,39 @@ TEST_F(TextureDialogRun, AddingTheEditedPatternWritesANewFileWithTheStreamsIdent
     size_t files = 0;
     for (const auto& f : std::filesystem::directory_iterator(folder / "plugin")) files += f.is_regular_file();
     EXPECT_EQ(files, 4u + 1u + 99u);  // the factory files, the added one, the names taken
+}
+
+TEST_F(TextureDialogRun, AnExportedPatternImportedAndAddedKeepsItsIdentity) {
+    const std::string exported = (folder / "out" / "Pasta.jpg").string();
+    std::filesystem::create_directories(folder / "out");
+    // Export from the editor: back in the viewer, whose Enter closes it.
+    ASSERT_EQ(run(selector(1) + cell(2, "right") + "choose \"" + exported + "\"\n" + kExport + "key enter\nkey enter\n"),
+              noErr);
+    ASSERT_TRUE(std::filesystem::exists(exported)) << err;
+    // Its folder is remembered for the next export, for the user and the machine.
+    for (auto root : {os::registry::Root::CurrentUser, os::registry::Root::LocalMachine}) {
+        char text[400] = {};
+        uint32_t size = sizeof text;
+        ASSERT_EQ(os::registry::queryValue(root, "Software\\Quillmere", "TexturesExportDir", nullptr,
+                                           reinterpret_cast<uint8_t*>(text), &size),
+                  0);
+        EXPECT_EQ(std::string(text, size), (folder / "out").string() + "/");
+    }
+    // Import it, add it: the name box took the file's name, the identity is
+    // the stream's, which export copied unchanged.
+    ASSERT_EQ(run(selector(1) + cell(2, "right") + "choose \"" + exported + "\"\n" + kImport + kAdd +
+                  "key enter\nkey enter\n"),
+              noErr);
+    EXPECT_EQ(shown("Warning"), 0u) << err;
+    const std::filesystem::path added = folder / "plugin" / "Pasta.8tx";
+    ASSERT_TRUE(std::filesystem::exists(added)) << err;
+    TextureSession* ts = textureSessionOf(host->session);
+    const int index = ts->library.findIdentity(kPasta);
+    ASSERT_GE(index, 0);
+    bool found = false;
+    for (int i = 0; i < ts->library.count(); ++i)
+        if (ts->library.entry(i).path == added.string()) found = ts->library.entry(i).header.identity == kPasta;
+    EXPECT_TRUE(found);
 }
 
 TEST_F(TextureDialogRun, TheEyedropperPullsTheSourcePixelUnderThePointer) {
