@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <chrono>
-#include <cstdio>
 #include <string>
-#include <thread>
 
 #include "framework/settings/record.h"
 #include "tests/e2e/plugin_run.h"
@@ -17,8 +14,6 @@
 using namespace qm;
 
 namespace {
-
-using ui::testing::xdotool;
 
 class HdWindow : public test::PluginRun {
 protected:
@@ -42,37 +37,17 @@ TEST_F(HdWindow, DraggingContrastChangesThePreviewAndApplyMatchesItsSettings) {
                                          dir + "/stdout", dir + "/stderr");
 
     // The window, then its preview once rendering has settled.
-    unsigned long id = 0;
-    for (int i = 0; i < 200 && !id; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        id = ui::testing::windowNamed("Keenwright HD 2.00");
-    }
-    ASSERT_NE(id, 0u) << test::readFile(dir + "/stderr");
-    auto settled = [&](const ui::Surface* unlike) {
-        ui::Surface last;
-        for (int i = 0; i < 300; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            ui::Surface now = ui::testing::serverImage(server.display(), id, width, height);
-            const bool stable = ui::testing::sameInside(now, last, preview);
-            last = std::move(now);
-            if (stable && (!unlike || !ui::testing::sameInside(last, *unlike, preview))) return last;
-        }
-        return last;
-    };
-    const ui::Surface before = settled(nullptr);
+    ui::testing::DialogWindow window(server.display(), width, height, preview, 200, 300);
+    ASSERT_TRUE(window.find("Keenwright HD 2.00")) << test::readFile(dir + "/stderr");
+    const ui::Surface before = window.settled();
     ASSERT_EQ(before.width(), width);
 
-    const std::string w = "--window " + std::to_string(id) + " ";
-    xdotool("mousemove --sync " + w + "1060 433");
-    xdotool("mousedown 1");
-    xdotool("mousemove --sync " + w + "1100 433");
-    xdotool("mouseup 1");
-    const ui::Surface after = settled(&before);
-    EXPECT_FALSE(ui::testing::sameInside(before, after, preview));
+    window.drag(1060, 433, 1100, 433);
+    const ui::Surface after = window.settled(&before);
+    EXPECT_TRUE(window.previewDiffers(before, after));
 
     // Apply, at (x0 + 193 .. x0 + 223, 590 .. 620).
-    xdotool("mousemove --sync " + w + "1110 605");
-    xdotool("click 1");
+    window.click(1110, 605);
     ASSERT_EQ(test::waitFor(pid), 0) << test::readFile(dir + "/stderr");
 
     const std::vector<uint8_t> stored = lastUsed("Software\\Quillmere\\KeenwrightHD", 64);

@@ -36,47 +36,25 @@ TEST_F(MarbleloomWindow, APatternChosenInTheViewerSavedAsAPresetAndAppliedMatche
     ui::testing::useDisplay(server.display());
 
     const std::string photo = std::string(QM_SOURCE_DIR) + "/samples/seeding.jpg";
-    const int width = 965, height = 643;
-    const ui::Rect preview{5, 21, 605, 621};
     const int pid = test::startQuillmere(
         {"apply", "Marbleloom 3D", "--plugins", QM_PLUGIN_DIR, photo, "-o", dir + "/dialog.png"}, dir + "/stdout",
         dir + "/stderr");
-    unsigned long id = 0;
-    for (int i = 0; i < 200 && !id; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        id = ui::testing::windowNamed("Marbleloom 3D 1.50");
-    }
-    ASSERT_NE(id, 0u) << test::readFile(dir + "/stderr");
-    auto settled = [&](const ui::Surface* unlike) {
-        ui::Surface last;
-        for (int i = 0; i < 200; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            ui::Surface now = ui::testing::serverImage(server.display(), id, width, height);
-            const bool stable = ui::testing::sameInside(now, last, preview);
-            last = std::move(now);
-            if (stable && (!unlike || !ui::testing::sameInside(last, *unlike, preview))) return last;
-        }
-        return last;
-    };
-    const ui::Surface before = settled(nullptr);
-    ASSERT_EQ(before.width(), width);
+    ui::testing::DialogWindow window(server.display(), 965, 643, {5, 21, 605, 621});
+    ASSERT_TRUE(window.find("Marbleloom 3D 1.50")) << test::readFile(dir + "/stderr");
+    const ui::Surface before = window.settled();
+    ASSERT_EQ(before.width(), 965);
 
-    const std::string w = "--window " + std::to_string(id) + " ";
-    auto clickAt = [&](int x, int y) {
-        xdotool("mousemove --sync " + w + std::to_string(x) + " " + std::to_string(y));
-        xdotool("click 1");
-    };
     // Layer 1's pattern selector opens the viewer over the preview.
-    clickAt(618, 283);
-    const ui::Surface viewer = settled(&before);
-    EXPECT_FALSE(ui::testing::sameInside(before, viewer, preview));
+    window.click(618, 283);
+    const ui::Surface viewer = window.settled(&before);
+    EXPECT_TRUE(window.previewDiffers(before, viewer));
     // The third pattern of the first page ("Pasta") for layer 1.
-    clickAt(27 + 2 + 2 * 46 + 23, 65 + 2 + 23);
-    const ui::Surface after = settled(&viewer);
-    EXPECT_FALSE(ui::testing::sameInside(before, after, preview));
+    window.click(27 + 2 + 2 * 46 + 23, 65 + 2 + 23);
+    const ui::Surface after = window.settled(&viewer);
+    EXPECT_TRUE(window.previewDiffers(before, after));
 
     // The list's last entry opens the preset dialog: a name, Enter saves.
-    clickAt(690, 622);
+    window.click(690, 622);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     xdotool("key Down Down Return");
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -84,7 +62,7 @@ TEST_F(MarbleloomWindow, APatternChosenInTheViewerSavedAsAPresetAndAppliedMatche
     xdotool("key Return");
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     // Apply.
-    clickAt(900, 619);
+    window.click(900, 619);
     ASSERT_EQ(test::waitFor(pid), 0) << test::readFile(dir + "/stderr");
 
     unsetenv("DISPLAY");

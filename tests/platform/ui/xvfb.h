@@ -11,9 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ui/surface.h"
@@ -177,5 +179,62 @@ inline bool serverShows(const std::string& display, unsigned long id, const Surf
     XCloseDisplay(d);
     return same;
 }
+
+// A filter dialog a test drives on the server: found by its caption, looked
+// at once its preview has stopped changing, clicked and dragged by xdotool
+// at client coordinates.
+class DialogWindow {
+public:
+    DialogWindow(std::string display, int width, int height, const Rect& preview, int pollMs = 150, int polls = 200)
+        : display_(std::move(display)), width_(width), height_(height), preview_(preview), pollMs_(pollMs),
+          polls_(polls) {}
+
+    // Waits up to 20 s for the window; false when it never came.
+    bool find(const std::string& caption) {
+        for (int i = 0; i < 200 && !id_; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            id_ = windowNamed(caption);
+        }
+        return id_ != 0;
+    }
+
+    // The window once two looks in a row agree inside the preview (and, with
+    // `unlike`, differ from it there); the last look when that never happens.
+    Surface settled(const Surface* unlike = nullptr) const {
+        Surface last;
+        for (int i = 0; i < polls_; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pollMs_));
+            Surface now = serverImage(display_, id_, width_, height_);
+            const bool stable = sameInside(now, last, preview_);
+            last = std::move(now);
+            if (stable && (!unlike || !sameInside(last, *unlike, preview_))) return last;
+        }
+        return last;
+    }
+    bool previewDiffers(const Surface& a, const Surface& b) const { return !sameInside(a, b, preview_); }
+
+    void moveTo(int x, int y) const {
+        xdotool("mousemove --sync --window " + std::to_string(id_) + " " + std::to_string(x) + " " + std::to_string(y));
+    }
+    void click(int x, int y) const {
+        moveTo(x, y);
+        xdotool("click 1");
+    }
+    // Pressed at the start, through the middle, released at the end.
+    void drag(int x0, int y0, int x1, int y1) const {
+        moveTo(x0, y0);
+        xdotool("mousedown 1");
+        moveTo((x0 + x1) / 2, (y0 + y1) / 2);
+        moveTo(x1, y1);
+        xdotool("mouseup 1");
+    }
+
+private:
+    std::string display_;
+    int width_, height_;
+    Rect preview_;
+    int pollMs_, polls_;
+    unsigned long id_ = 0;
+};
 
 }  // namespace qm::ui::testing
