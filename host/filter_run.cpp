@@ -1,7 +1,9 @@
 #include "host/filter_run.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/pluginapi/pluginapi.h"
@@ -81,9 +83,9 @@ Document documentOf(const Image& image) {
     return d;
 }
 
-void storeDocument(const Document& d, Image& image) {
+void storeDocument(Document&& d, Image& image) {
     if (image.depth != 16) {
-        image.pixels = d.data;
+        image.pixels = std::move(d.data);
         return;
     }
     const size_t count = d.data.size() / 2;
@@ -102,9 +104,29 @@ bool rectInside(const Rect& r, int32_t width, int32_t height) {
     return r.top >= 0 && r.left >= 0 && r.bottom <= height && r.right <= width;
 }
 
+// Bytes left uninitialised: a buffer is filled whole by copyIn, and zeroing
+// a photograph's worth first costs as much as the copy.
+class RawBytes {
+public:
+    bool allocate(size_t n) {
+        data_.reset(new (std::nothrow) uint8_t[n]);
+        size_ = data_ ? n : 0;
+        return data_ != nullptr;
+    }
+    uint8_t* data() { return data_.get(); }
+    const uint8_t* data() const { return data_.get(); }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    uint8_t operator[](size_t i) const { return data_[i]; }
+
+private:
+    std::unique_ptr<uint8_t[]> data_;
+    size_t size_ = 0;
+};
+
 // One plane range of one rectangle, with its stride.
 struct Buffer {
-    std::vector<uint8_t> bytes;
+    RawBytes bytes;
     int32_t rowBytes = 0;
     size_t usedRowBytes = 0;
 };
@@ -118,11 +140,10 @@ bool allocate(Buffer& b, const Rect& r, int planes, size_t bytesPerSample) {
     size_t stride = ((b.usedRowBytes + 15) & ~size_t(15)) + kRowPadding;
     if (stride > 0x7FFFFFFF) return false;
     b.rowBytes = static_cast<int32_t>(stride);
-    try {
-        b.bytes.assign(stride * height, kCanary);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    if (!b.bytes.allocate(stride * height)) return false;
+    // The padding after each row shows a plug-in that writes past its rows.
+    for (size_t y = 0; y < height; ++y)
+        std::memset(b.bytes.data() + y * stride + b.usedRowBytes, kCanary, stride - b.usedRowBytes);
     return true;
 }
 
@@ -139,8 +160,16 @@ void narrow(uint8_t* dst, const uint8_t* src, size_t n) {
 void copyIn(const Document& d, const Rect& r, int lo, int hi, Buffer& b, bool zero) {
     if (isEmpty(r)) return;
     const size_t n = static_cast<size_t>(hi - lo + 1) * d.bytesPerSample;
+    // Every plane: a row of the buffer is a stretch of the document's row.
+    const bool whole = n == d.pixelBytes();
     for (int32_t y = r.top; y < r.bottom; ++y) {
         uint8_t* row = b.bytes.data() + static_cast<size_t>(y - r.top) * static_cast<size_t>(b.rowBytes);
+        if (whole) {
+            if (zero) std::memset(row, 0, b.usedRowBytes);
+            else if (d.wide) narrow(row, d.at(r.left, y), b.usedRowBytes);
+            else std::memcpy(row, d.at(r.left, y), b.usedRowBytes);
+            continue;
+        }
         for (int32_t x = r.left; x < r.right; ++x) {
             uint8_t* dst = row + static_cast<size_t>(x - r.left) * n;
             const uint8_t* src = d.at(x, y) + static_cast<size_t>(lo) * d.bytesPerSample;
@@ -174,9 +203,14 @@ void commit(Document& dest, const Document& source, const Document* mask, const 
     if (isEmpty(r)) return;
     const size_t bps = dest.bytesPerSample;
     const size_t n = static_cast<size_t>(hi - lo + 1) * bps;
+    const bool whole = n == dest.pixelBytes();
     for (int32_t y = r.top; y < r.bottom; ++y) {
         const uint8_t* row =
             b.bytes.data() + static_cast<size_t>(y - r.top) * static_cast<size_t>(b.rowBytes);
+        if (!mask && whole) {
+            std::memcpy(dest.at(r.left, y), row, b.usedRowBytes);
+            continue;
+        }
         for (int32_t x = r.left; x < r.right; ++x) {
             const uint8_t* out = row + static_cast<size_t>(x - r.left) * n;
             uint8_t* dst = dest.at(x, y) + static_cast<size_t>(lo) * bps;
@@ -376,12 +410,15 @@ RunResult runFilter(const PluginLibrary& plugin, Image& image, const Image* mask
         dest.planes = source.planes;
         dest.bytesPerSample = source.bytesPerSample;
         try {
+            if (!source.wide) {
+                dest.data.assign(source.bytes(), source.bytes() + source.size());
+                return true;
+            }
             dest.data.resize(source.size());
         } catch (const std::bad_alloc&) {
             return false;
         }
-        if (source.wide) narrow(dest.data.data(), source.bytes(), source.size());
-        else std::memcpy(dest.data.data(), source.bytes(), source.size());
+        narrow(dest.data.data(), source.bytes(), source.size());
         return true;
     };
     auto pluginFailed = [&](int16_t code) {
@@ -456,7 +493,7 @@ RunResult runFilter(const PluginLibrary& plugin, Image& image, const Image* mask
     // Nothing came back: the result is the source (16-bit samples rounded
     // through the plug-ins' scale, as any output would be).
     if (dest.data.empty() && image.depth == 16) storeDocument(documentOf(image), image);
-    else if (!dest.data.empty()) storeDocument(dest, image);
+    else if (!dest.data.empty()) storeDocument(std::move(dest), image);
     cleanUp();
     return result;
 }

@@ -137,6 +137,11 @@ bool writeRows(PngIo& io, const Image& image, int colorType) {
                  PNG_FILTER_TYPE_DEFAULT);
     // A profile libpng finds unfit for the image is left out (a warning), not an error.
     png_set_benign_errors(io.png, 1);
+    // The "up" filter and fast deflate: on photographs files as small as
+    // libpng's adaptive filters at level 6 give, or within a fifth, written
+    // several times faster.
+    png_set_filter(io.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_compression_level(io.png, 1);
     if (!image.icc.empty())
         png_set_iCCP(io.png, io.info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, image.icc.data(),
                      static_cast<png_uint_32>(image.icc.size()));
