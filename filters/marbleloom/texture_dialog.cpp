@@ -1,6 +1,7 @@
 #include "filters/marbleloom/texture_dialog.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 

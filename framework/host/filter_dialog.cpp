@@ -423,9 +423,11 @@ void FilterDialog::onCommand(int command) {
             selectZoom(UiNavigator::kFit, zoom_[3]);
             break;
         default:
-            // The filter's own commands, and every setting change: render.
+            // The filter's own commands, and every setting change: render;
+            // the pointer moving over or off the preview changes no setting.
             if (const auto own = session_.filter->dialog.command) own(*this, command);
-            renderPreview();
+            if (command != UiPreview::kCommand + UiPreview::kMove && command != UiPreview::kCommand + UiPreview::kOutside)
+                renderPreview();
             break;
     }
 }
