@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "tests/e2e/plugin_run.h"
 #include "tests/platform/ui/xvfb.h"
@@ -15,8 +13,6 @@
 using namespace qm;
 
 namespace {
-
-using ui::testing::xdotool;
 
 class MarbleloomWindow : public test::PluginRun {
 protected:
@@ -54,13 +50,7 @@ TEST_F(MarbleloomWindow, APatternChosenInTheViewerSavedAsAPresetAndAppliedMatche
     EXPECT_TRUE(window.previewDiffers(before, after));
 
     // The list's last entry opens the preset dialog: a name, Enter saves.
-    window.click(690, 622);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    xdotool("key Down Down Return");
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    xdotool("type Chosen");
-    xdotool("key Return");
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    window.saveUserPreset(690, 622, 2, "Chosen");
     // Apply.
     window.click(900, 619);
     ASSERT_EQ(test::waitFor(pid), 0) << test::readFile(dir + "/stderr");

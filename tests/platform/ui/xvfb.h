@@ -229,6 +229,20 @@ public:
         xdotool("mouseup 1");
     }
 
+    // The preset list at (x, y), `down` entries down to its last one, which
+    // opens the preset dialog; the settings saved there under `name`.
+    void saveUserPreset(int x, int y, int down, const std::string& name) const {
+        click(x, y);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::string keys = "key";
+        for (int i = 0; i < down; ++i) keys += " Down";
+        xdotool(keys + " Return");
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        xdotool("type " + name);
+        xdotool("key Return");
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    }
+
 private:
     std::string display_;
     int width_, height_;
