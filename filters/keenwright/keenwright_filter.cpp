@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "filters/keenwright/keenwright_dialog.h"
 #include "framework/host/filter_dialog.h"
@@ -28,14 +29,16 @@ void loadPixel(fw::RenderState& state, const SharpenSession& lib, int x, int y) 
     w[2] = static_cast<int16_t>(p.b);
 }
 
-void smoothPixel(fw::RenderState& state, const SharpenSession& lib, int x, int y) {
-    const size_t h = indexOf(state, x, y);
-    const SmoothedPixel s = lib.kernel.smoothPixel(state.workBuffer.data(), x, y);
+void storeSmoothed(fw::RenderState& state, size_t h, const SmoothedPixel& s) {
     int16_t* out = state.smoothBuffer.data() + 3 * h;
     out[0] = static_cast<int16_t>(s.r);
     out[1] = static_cast<int16_t>(s.g);
     out[2] = static_cast<int16_t>(s.b);
     state.maskBuffer[h] = s.mask;
+}
+
+void smoothPixel(fw::RenderState& state, const SharpenSession& lib, int x, int y) {
+    storeSmoothed(state, indexOf(state, x, y), lib.kernel.smoothPixel(state.workBuffer.data(), x, y));
 }
 
 void sharpenPixel(fw::RenderState& state, const SharpenSession& lib, int x, int y) {
@@ -90,6 +93,15 @@ void beginPass(fw::RenderState& state, int pass) {
 void renderRows(fw::RenderState& state, fw::RowScratch*, int pass, int first, int last) {
     const SharpenSession& lib = sharpenSessionOf(*state.session);
     if (pass == 1 && (lib.previewOff || !lib.kernel.dirty())) return;
+    if (pass == 1) {
+        std::vector<SmoothedPixel> row(static_cast<size_t>(state.region.width));
+        for (int y = first; y < last; ++y) {
+            lib.kernel.smoothRow(state.workBuffer.data(), y, row.data());
+            for (int x = 0; x < state.region.width; ++x)
+                storeSmoothed(state, indexOf(state, x, y), row[static_cast<size_t>(x)]);
+        }
+        return;
+    }
     for (int y = first; y < last; ++y)
         for (int x = 0; x < state.region.width; ++x) passPixel(state, lib, pass, x, y);
 }

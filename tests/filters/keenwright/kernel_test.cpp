@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "filters/keenwright/sharpen_kernel.h"
+#include "host/image.h"
 
 using namespace qm::keenwright;
 
@@ -251,6 +253,56 @@ TEST(KeenwrightWalk, MatchesTheStepByStepWalkEverywhere) {
         const int64_t pixels = int64_t{c.width} * c.height;
         EXPECT_GT(maskSum, 0);
         EXPECT_LT(maskSum, 255 * pixels);
+    }
+}
+
+// The bundled photograph (or a crop of it) on the 15-bit scale, as the work buffer holds it.
+std::vector<int16_t> photoWork(int width, int height) {
+    qm::host::Image photo;
+    std::string error;
+    EXPECT_TRUE(qm::host::loadImage(std::string(QM_SOURCE_DIR) + "/samples/seeding.jpg", photo, error)) << error;
+    std::vector<int16_t> work(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    for (int y = 0; y < height && y < photo.height; ++y)
+        for (int x = 0; x < width && x < photo.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                work[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3 +
+                     static_cast<size_t>(c)] = static_cast<int16_t>(photo.sample(x, y, c) * 32767 / 255);
+    return work;
+}
+
+TEST(KeenwrightWalk, WholeRowsGiveWhatEachPixelAloneGives) {
+    // Interior widths that are and are not multiples of four, the border
+    // band, a photograph at the Fit preview's and a final pass's reach.
+    const struct {
+        int reach, budget, halo, width, height;
+        bool photo;
+    } cases[] = {
+        {450, 62, 2, 90, 84, false},   // interior 37..51: 15 columns
+        {450, 0, 0, 93, 84, false},    // Radius 0: walks end on the budget
+        {101, 250, 1, 31, 17, false},  // q = 8, Halo on
+        {800, 110, 0, 40, 150, false}, // no interior column
+        {0, 7, 2, 3, 50, false},       // q = 3 on a narrow image
+        {0, 7, 2, 12, 9, false},       // q = 3, interior of 5
+        {450, 62, 2, 1600, 900, true},
+        {1300, 110, 1, 700, 500, true},  // q = 108
+    };
+    uint32_t seed = 7;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " reach " + std::to_string(c.reach));
+        SharpenKernel kernel;
+        kernel.prepare(inputsFor(c.reach, c.budget, c.halo, c.width, c.height));
+        const std::vector<int16_t> work = c.photo ? photoWork(c.width, c.height) : texturedImage(c.width, c.height, seed++);
+        std::vector<SmoothedPixel> row(static_cast<size_t>(c.width));
+        int differing = 0;
+        for (int y = 0; y < c.height; ++y) {
+            kernel.smoothRow(work.data(), y, row.data());
+            for (int x = 0; x < c.width; ++x) {
+                const SmoothedPixel want = kernel.smoothPixel(work.data(), x, y);
+                const SmoothedPixel& got = row[static_cast<size_t>(x)];
+                differing += got.r != want.r || got.g != want.g || got.b != want.b || got.mask != want.mask;
+            }
+        }
+        EXPECT_EQ(differing, 0);
     }
 }
 
