@@ -182,9 +182,14 @@ SmoothedPixel SharpenKernel::smooth(const int16_t* work, int column, int row) co
 // goes on computing (its samples stay inside the image) and keeps nothing.
 // The squared differences fit 32 bits (at most 32767^2), three of them
 // unsigned 32 bits; their sum, the budget and the thresholds are 64-bit.
+template <bool RowsClamped>
 __attribute__((target("avx2"))) void SharpenKernel::smoothFour(const int16_t* work, int column, int row,
                                                                 SmoothedPixel* out) const {
-    const int16_t* centre = work + 3 * (static_cast<std::ptrdiff_t>(row) * inputs_.width + column);
+    const int width = inputs_.width, height = inputs_.height;
+    const int16_t* centre = work + 3 * (static_cast<std::ptrdiff_t>(row) * width + column);
+    // As smooth<true> clamps rows; its columns stay inside here.
+    auto clampY = [&](int y) { return std::max(std::min(y, height - 2), 0); };
+    auto at = [&](int x, int y) { return work + 3 * (static_cast<std::ptrdiff_t>(y) * width + x); };
     alignas(32) int64_t edgeL[4], budgetL[4];
     int32_t r0[4], g0[4], b0[4];
     for (int l = 0; l < 4; ++l) {
@@ -222,9 +227,19 @@ __attribute__((target("avx2"))) void SharpenKernel::smoothFour(const int16_t* wo
         __m256i walking = _mm256_set1_epi64x(-1);
         __m256i stop = zero;
         for (int j = 0;; ++j) {
-            const std::ptrdiff_t offset = sampleOffsets_[static_cast<size_t>(j * kDirections + k)];
-            const auto plus = lanes(centre + offset);
-            const auto minus = lanes(centre - offset);
+            const size_t e = static_cast<size_t>(j * kDirections + k);
+            const int16_t* plusAt;
+            const int16_t* minusAt;
+            if constexpr (RowsClamped) {
+                const RingEntry& entry = entries_[e];
+                plusAt = at(column + entry.dx, clampY(row + entry.dy));
+                minusAt = at(column - entry.dx, clampY(row - entry.dy));
+            } else {
+                plusAt = centre + sampleOffsets_[e];
+                minusAt = centre - sampleOffsets_[e];
+            }
+            const auto plus = lanes(plusAt);
+            const auto minus = lanes(minusAt);
             const __m128i dpr = _mm_sub_epi32(plus[0], cr), dpg = _mm_sub_epi32(plus[1], cg),
                           dpb = _mm_sub_epi32(plus[2], cb);
             const __m128i dmr = _mm_sub_epi32(minus[0], cr), dmg = _mm_sub_epi32(minus[1], cg),
@@ -280,13 +295,14 @@ void SharpenKernel::smoothRow(const int16_t* work, int row, SmoothedPixel* out) 
     const int width = inputs_.width, height = inputs_.height, q = q_;
     // The interior columns, where no sample needs clamping (as smoothPixel
     // decides); none in the rows of the border band.
-    const int first = q;
-    const int last = row < q || row > height - q - 2 ? -1 : width - q - 2;  // inclusive
+    const int first = q, last = width - q - 2;  // inclusive
+    const bool bandRow = row < q || row > height - q - 2;
     int x = 0;
     for (; x < std::min(first, width); ++x) out[x] = smooth<true>(work, x, row);
     if (fourAtOnce)
-        for (; x + 3 <= last; x += 4) smoothFour(work, x, row, out + x);
-    for (; x <= last; ++x) out[x] = smooth<false>(work, x, row);
+        for (; x + 3 <= last; x += 4)
+            bandRow ? smoothFour<true>(work, x, row, out + x) : smoothFour<false>(work, x, row, out + x);
+    for (; x <= last; ++x) out[x] = bandRow ? smooth<true>(work, x, row) : smooth<false>(work, x, row);
     for (; x < width; ++x) out[x] = smooth<true>(work, x, row);
 }
 

@@ -93,7 +93,9 @@ private:
                          int32_t g0, int32_t b0) const;
     template <bool Border>
     SmoothedPixel smooth(const int16_t* work, int column, int row) const;
-    // Four interior pixels from (column, row) on.
+    // Four pixels from (column, row) on whose samples need no clamping, or,
+    // in the rows of the border band, only their rows clamped.
+    template <bool RowsClamped>
     void smoothFour(const int16_t* work, int column, int row, SmoothedPixel* out) const;
 
     KernelInputs inputs_{};
