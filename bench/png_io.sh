@@ -25,7 +25,8 @@ vips resize "$here/samples/seeding.jpg" "$work/big.v" 4.45 >/dev/null
 vips crop "$work/big.v" "$work/photo.png" 0 0 6000 4000
 rm -f "$work/big.v"
 
-quillmere=("$build/quillmere" apply "Protocol Test" --plugins "$build/tests/plugins" -q "$work/photo.png" -o "$work/q.png")
+run=(apply "Protocol Test" --plugins "$build/tests/plugins" "$work/photo.png" -o "$work/q.png")
+quillmere=("$build/quillmere" -q "${run[@]}")
 vipscopy=(vips copy "$work/photo.png" "$work/v.png")
 
 seconds() {  # the command's wall time in seconds
@@ -50,4 +51,4 @@ printf 'quillmere (Protocol Test): median %.2f s, output %d bytes\n' "$mq" "$(st
 printf 'vips copy:                median %.2f s, output %d bytes\n' "$mv" "$(stat -c %s "$work/v.png")"
 printf 'ratio quillmere / vips: %.2f\n' "$(awk -v a="$mq" -v b="$mv" 'BEGIN { print a / b }')"
 # Where quillmere's time goes: reading, the plug-in with the host's buffers, writing.
-"${quillmere[@]/-q/-v}" 2>&1 | sed -n 's/^quillmere: //p' | grep -E 'read in|filtered in|written in'
+"$build/quillmere" -v "${run[@]}" 2>&1 | sed -n 's/^quillmere: //p' | grep -E 'read in|filtered in|written in'

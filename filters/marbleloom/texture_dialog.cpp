@@ -311,11 +311,6 @@ void enterView(fw::DialogBuilder& b, DialogView view) {
     }
 }
 
-void openViewer(fw::DialogBuilder& b) {
-    stateOf(b).grid->setPage(stateOf(b).grid->page());
-    enterView(b, DialogView::PatternViewer);
-}
-
 void closeViewer(fw::DialogBuilder& b) {
     if (sessionOf(b).view == DialogView::PatternViewer) enterView(b, DialogView::Preview);
 }
@@ -410,7 +405,7 @@ void viewerAt(fw::DialogBuilder& b, int index) {
     const PatternLibrary& library = sessionOf(b).library;
     for (int position = 0; index >= 0 && position < library.count(); ++position)
         if (library.orderAt(position) == index) d.grid->setPage(position / PatternLibrary::kPageEntries);
-    d.grid->setPage(d.grid->page());
+    // The grid limits its page to the library's when it draws (a removal may shrink it).
     enterView(b, DialogView::PatternViewer);
     b.manager().redrawElement(*d.grid);
 }
@@ -524,7 +519,7 @@ bool dialogCommand(fw::DialogBuilder& b, int c) {
             if (view == DialogView::PatternViewer)
                 enterView(b, DialogView::Preview);
             else
-                openViewer(b);
+                enterView(b, DialogView::PatternViewer);
             return true;
         case kPreviewLeftUp:
         case kPreviewRightDown:
