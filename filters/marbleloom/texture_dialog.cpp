@@ -143,7 +143,7 @@ void makeLayerControl(fw::DialogBuilder& b, DialogParts& d, int index, int offse
     const int kind = isBase && offset >= 6 ? (offset == 6 ? layer::kMixing : layer::kVisible) : offset;
     switch (kind) {
         case layer::kPattern:
-            made = &m.create<PatternThumbnail>(ui::Point{607, y}, ui::Point{697, y + (isBase ? 58 : 56)}, ts.library,
+            made = &m.create<PatternThumbnail>(ui::Point{607, y}, ui::Point{697, y + (isBase ? 64 : 56)}, ts.library,
                                                command::kSelectPattern1 + index);
             ts.slot(index).thumbnailButton = slot;
             break;
@@ -226,7 +226,7 @@ void makeButtons(fw::DialogBuilder& b, DialogParts& d) {
                              &button("Reset All", 727, 558, 22, 22, 212, kResetAll)})
         d.main.push_back(e);
     for (int index = 0; index < 4; ++index)
-        d.main.push_back(&button("Reset the Layer Settings", 765, kGroupTop[index] - 4, 18, 18, 229,
+        d.main.push_back(&button("Reset the Layer Settings", 792, kGroupTop[index] - 4, 18, 18, 229,
                                  index < 3 ? kResetLayer1 + index : kResetBase));
     for (fw::UiElement* e : {&button("Previous Page", 613, 22, 22, 22, 224, kPreviousPage),
                              &button("Next Page", 639, 22, 22, 22, 225, kNextPage)})

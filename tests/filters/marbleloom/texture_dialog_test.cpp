@@ -53,7 +53,7 @@ const std::string kIncrease = click(624, 562), kDecrease = click(624, 577), kRes
                   kUndo = click(776, 569), kImport = click(734, 315), kExport = click(760, 315);
 std::string selector(int layer) { return click(618, kGroupTop[layer - 1] + 54); }
 std::string eyedropper(int layer) { return click(685, kGroupTop[layer - 1] + 62); }
-std::string layerReset(int layer) { return click(774, kGroupTop[layer - 1] + 5); }
+std::string layerReset(int layer) { return click(801, kGroupTop[layer - 1] + 5); }
 // The viewer's cell of an order position on the first page, in the dialog.
 std::string cell(int position, const char* button = "left") {
     return click(27 + 2 + position % 12 * 46 + 23, 65 + 2 + position / 12 * 46 + 23, button);
