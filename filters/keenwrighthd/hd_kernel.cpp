@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <numbers>
 
+#include <immintrin.h>
+
 namespace qm::khd {
 namespace {
 
@@ -123,58 +125,109 @@ ToneParams toneParams(const HdSettings& s) {
     return p;
 }
 
-long double signedPower(long double base, long double exponent) {
+template <typename T>
+T signedPowerIn(T base, T exponent) {
     if (exponent == 1) return base;  // the neutral tone, exactly
     if (base > 0) return std::pow(base, exponent);
     if (base < 0) return -std::pow(-base, exponent);
-    return exponent > 0 ? 0.0L : 1.0L;
+    return exponent > 0 ? T(0) : T(1);
 }
 
-std::array<int32_t, 3> tonePixel(const ToneParams& p, const std::array<int32_t, 3>& source,
-                                 const std::array<int32_t, 3>& smoothed, int mask) {
-    const long double mu = mask;
-    const long double sigma = std::clamp(
-        1.0L - (1.0L - mu / 255.0L) * ((p.softness + 30.0L) * 460.0L / 100.0L) / 230.0L, 0.3L, 0.85L);
-    const long double m = p.strength * sigma;
+long double signedPower(long double base, long double exponent) { return signedPowerIn(base, exponent); }
 
-    std::array<long double, 3> x{}, s{}, y{};
+namespace {
+
+// Pass 2's values before the limits, in the precision T, with the bases and
+// exponent of the power (the fast path's checks need them).
+template <typename T>
+struct ToneValues {
+    std::array<T, 3> out{}, base{};
+    T exponent = 1;
+    bool power = false;
+};
+
+template <typename T>
+ToneValues<T> toneIn(const ToneParams& p, const std::array<int32_t, 3>& source,
+                     const std::array<int32_t, 3>& smoothed, int mask) {
+    const T beta = static_cast<T>(p.beta), strength = static_cast<T>(p.strength);
+    const T mu = static_cast<T>(mask);
+    const T sigma = std::clamp(
+        T(1) - (T(1) - mu / T(255)) * ((static_cast<T>(p.softness) + T(30)) * T(460) / T(100)) / T(230), T(0.3L),
+        T(0.85L));
+    const T m = strength * sigma;
+
+    std::array<T, 3> x{}, s{}, y{};
     for (size_t c = 0; c < 3; ++c) {
-        x[c] = source[c] / 32767.0L;
-        s[c] = smoothed[c] / 32767.0L;
-        const long double d = m * (x[c] - s[c]);
-        long double a = x[c] + d;
+        x[c] = static_cast<T>(source[c]) / T(32767);
+        s[c] = static_cast<T>(smoothed[c]) / T(32767);
+        const T d = m * (x[c] - s[c]);
+        T a = x[c] + d;
         // Darkening detail divides instead of subtracting: no hard black edges.
-        const long double alt = d < 0 ? x[c] / (1.0L + 2.0L * std::sqrt(std::fabs(d))) : a;
-        a = std::clamp(a, 0.0L, 1.0L);
-        const long double kappa = a > 0.5L ? 1.0L : std::max(4.0L * a * (1.0L - a), 0.5L);
-        y[c] = (1.0L - kappa) * alt + kappa * a;
+        const T alt = d < 0 ? x[c] / (T(1) + T(2) * std::sqrt(std::fabs(d))) : a;
+        a = std::clamp(a, T(0), T(1));
+        const T kappa = a > T(0.5L) ? T(1) : std::max(T(4) * a * (T(1) - a), T(0.5L));
+        y[c] = (T(1) - kappa) * alt + kappa * a;
     }
 
-    std::array<long double, 3> out{};
-    if (p.beta >= 0) {
-        long double shadowSum = 0, highlightSum = 0;
+    ToneValues<T> v;
+    v.base = y;
+    if (beta >= 0) {
+        T shadowSum = 0, highlightSum = 0;
         for (size_t c = 0; c < 3; ++c) {
-            const long double g = 4.0L * x[c] * (1.0L - x[c]);
-            const long double weight = 1.0L - g * g;
-            (x[c] > 0.5L ? highlightSum : shadowSum) += weight;
+            const T g = T(4) * x[c] * (T(1) - x[c]);
+            const T weight = T(1) - g * g;
+            (x[c] > T(0.5L) ? highlightSum : shadowSum) += weight;
         }
-        const long double sh = shadowSum / 3.0L, hi = highlightSum / 3.0L;
-        const long double epsilon =
-            1.0L - sh * (p.shadows * p.beta / 150.0L) + hi * ((200.0L - p.highlights) * p.beta / 30.0L);
-        for (size_t c = 0; c < 3; ++c) out[c] = signedPower(y[c], epsilon) * 32767.0L;
+        const T sh = shadowSum / T(3), hi = highlightSum / T(3);
+        v.exponent = T(1) - sh * (static_cast<T>(p.shadows) * beta / T(150)) +
+                     hi * ((T(200) - static_cast<T>(p.highlights)) * beta / T(30));
+        v.power = true;
+        for (size_t c = 0; c < 3; ++c) v.out[c] = signedPowerIn(y[c], v.exponent) * T(32767);
     } else {
-        const long double lambda = -2.0L * p.beta * sigma;
-        for (size_t c = 0; c < 3; ++c) out[c] = (y[c] * (1.0L - lambda) + lambda * s[c]) * 32767.0L;
+        const T lambda = T(-2) * beta * sigma;
+        for (size_t c = 0; c < 3; ++c) v.out[c] = (y[c] * (T(1) - lambda) + lambda * s[c]) * T(32767);
     }
+    return v;
+}
 
+}  // namespace
+
+std::array<int32_t, 3> tonePixelExtended(const ToneParams& p, const std::array<int32_t, 3>& source,
+                                         const std::array<int32_t, 3>& smoothed, int mask) {
+    const ToneValues<long double> v = toneIn<long double>(p, source, smoothed, mask);
     std::array<int32_t, 3> result{};
     for (size_t c = 0; c < 3; ++c) {
         // Limiting before the conversion is the same as truncating first, and
         // keeps the conversion defined for any value.
-        const long double v = std::isnan(out[c]) ? 0.0L : std::clamp(out[c], 0.0L, 32767.0L);
-        result[c] = static_cast<int32_t>(v);
+        const long double out = std::isnan(v.out[c]) ? 0.0L : std::clamp(v.out[c], 0.0L, 32767.0L);
+        result[c] = static_cast<int32_t>(out);
     }
     return result;
+}
+
+std::array<int32_t, 3> tonePixel(const ToneParams& p, const std::array<int32_t, 3>& source,
+                                 const std::array<int32_t, 3>& smoothed, int mask) {
+    // The same steps in doubles. The inputs are exact, the bases of the power
+    // are sums of non-negative terms, and every step errs by a few units in
+    // 2^-53 relative to its value; differences of the 15-bit inputs are at
+    // least 1/32767 or exactly 0. So away from the cases sent to the long
+    // double path (bases below 2^-20, where the power of a tiny value may
+    // differ from the power of 0; exponents near 0), the result is within
+    // 32767 x 2^-40 of the long double one, far inside the margin below: a
+    // value whose margin band holds no integer truncates, and limits, alike.
+    constexpr double kMargin = 1.0 / 256;
+    const ToneValues<double> v = toneIn<double>(p, source, smoothed, mask);
+    bool sure = !v.power || std::fabs(v.exponent) >= 1.0 / 16;
+    std::array<int32_t, 3> result{};
+    for (size_t c = 0; c < 3 && sure; ++c) {
+        const double out = v.out[c];
+        if (v.power && v.base[c] < 0x1p-20) sure = false;
+        else if (out + kMargin < 1) result[c] = 0;  // also below 0
+        else if (out - kMargin >= 32767) result[c] = 32767;
+        else if (std::floor(out - kMargin) == std::floor(out + kMargin)) result[c] = static_cast<int32_t>(out);
+        else sure = false;  // also NaN
+    }
+    return sure ? result : tonePixelExtended(p, source, smoothed, mask);
 }
 
 HdKernel::HdKernel() : cost_(256 * 256, 0) {}
@@ -198,6 +251,7 @@ void HdKernel::prepare(const HdSettings& settings, int q0, int regionWidth, int 
     if (!(key == last_)) dirty_ = 1;
     last_ = key;
 
+    releasePlanes();  // they belong to the last region's colours
     q_ = std::max(q0, 3);
     width_ = regionWidth;
     height_ = regionHeight;
@@ -214,6 +268,30 @@ void HdKernel::prepare(const HdSettings& settings, int q0, int regionWidth, int 
     const int maxWeight = *std::max_element(rings_.weight.begin(), rings_.weight.end());
     const int32_t minCost = *std::min_element(cost_.begin(), cost_.end());
     reciprocalsApply_ = minCost >= 0 && static_cast<int64_t>(maxWeight) * kBudget < (int64_t{1} << 31);
+
+    // The lanes keep 32-bit values. A step's weight is at most w[j] x 1000 /
+    // 100, so a direction's plus and minus colour sums together stay below
+    // 2 x 255 x the sum of 10 w[j]. Step costs are capped at kBudget + 1:
+    // one such cost already ends a walk whose budget is at most kBudget, and
+    // six capped costs times a ring width, summed over all rings, stay small.
+    int64_t weightBound = 0, widthSum = 0;
+    for (int j = 0; j < rings_.walkRings; ++j) {
+        weightBound += 10 * static_cast<int64_t>(rings_.weight[static_cast<size_t>(j)]);
+        widthSum += rings_.width[static_cast<size_t>(j)];
+    }
+    lanesApply_ = reciprocalsApply_ && 2 * 255 * weightBound < (int64_t{1} << 31) &&
+                  6 * (kBudget + 1) * widthSum + kBudget < (int64_t{1} << 30);
+    cappedCost_.resize(cost_.size());
+    std::transform(cost_.begin(), cost_.end(), cappedCost_.begin(),
+                   [](int32_t c) { return std::min<int32_t>(c, kBudget + 1); });
+    // How far a sample may lie from each centre value and still cost what
+    // the centre value itself costs.
+    for (int v = 0; v < 256; ++v) {
+        const int32_t* row = cappedCost_.data() + static_cast<size_t>(v) * 256;
+        int d = 0;
+        while (d < 255 && (v - d - 1 < 0 || row[v - d - 1] == row[v]) && (v + d + 1 > 255 || row[v + d + 1] == row[v])) ++d;
+        flatReach_[static_cast<size_t>(v)] = d;
+    }
 }
 
 template <typename Sample>
@@ -269,18 +347,28 @@ Smoothed HdKernel::walk(const int16_t* work, std::size_t centre, Sample sample) 
         omegaSum += weightSum;
     }
 
+    WalkSums sums;
+    sums.total[0] = totalR;
+    sums.total[1] = totalG;
+    sums.total[2] = totalB;
+    sums.asymmetry[0] = asymR;
+    sums.asymmetry[1] = asymG;
+    sums.asymmetry[2] = asymB;
+    sums.weight = omegaSum;
+    return finishWalk(sums, c);
+}
+
+Smoothed finishWalk(const WalkSums& sums, const int16_t* centre) {
     Smoothed out;
-    if (omegaSum <= 0) {
-        for (size_t ch = 0; ch < 3; ++ch) out.colour[ch] = static_cast<int16_t>(c[ch] * 128);
+    if (sums.weight <= 0) {
+        for (size_t ch = 0; ch < 3; ++ch) out.colour[ch] = static_cast<int16_t>(centre[ch] * 128);
         out.mask = 0;
         return out;
     }
     // Two 8-bit samples a weight: x 64 gives the 15-bit scale.
-    out.colour[0] = static_cast<int16_t>(totalR * 64 / omegaSum);
-    out.colour[1] = static_cast<int16_t>(totalG * 64 / omegaSum);
-    out.colour[2] = static_cast<int16_t>(totalB * 64 / omegaSum);
-    const double chi = std::clamp(static_cast<double>(asymR + asymG + asymB) * 0.01 /
-                                      static_cast<double>(omegaSum),
+    for (size_t ch = 0; ch < 3; ++ch) out.colour[ch] = static_cast<int16_t>(sums.total[ch] * 64 / sums.weight);
+    const double chi = std::clamp(static_cast<double>(sums.asymmetry[0] + sums.asymmetry[1] + sums.asymmetry[2]) *
+                                      0.01 / static_cast<double>(sums.weight),
                                   0.0, 1.0);
     out.mask = static_cast<uint8_t>((1.0 - chi) * 255.0);
     return out;
@@ -305,6 +393,166 @@ Smoothed HdKernel::smoothPixel(const int16_t* work, int column, int row) const {
     return walkWith(work, static_cast<size_t>(centre), [centre](const Entry& e) {
         return Pair{static_cast<size_t>(centre + e.offset), static_cast<size_t>(centre - e.offset)};
     });
+}
+
+// Columns -kPad .. width + kPad - 1 of every plane row: a lane group's eight
+// columns, its start limited to -kPad .. width - 1, read clamped columns only.
+constexpr int kPad = 8;
+
+void HdKernel::loadPlanes(const int16_t* work) {
+    if (!lanesApply_ || width_ < kPad) return releasePlanes();
+    planeStride_ = static_cast<size_t>(width_) + 2 * kPad;
+    planes_.resize(planeStride_ * static_cast<size_t>(height_) * 3);
+    const int w = width_;
+    for (int y = 0; y < height_; ++y) {
+        const int16_t* source = work + static_cast<size_t>(y) * static_cast<size_t>(w) * 3;
+        for (size_t c = 0; c < 3; ++c) {
+            uint8_t* row = planes_.data() + (c * static_cast<size_t>(height_) + static_cast<size_t>(y)) * planeStride_;
+            for (int x = -kPad; x < w + kPad; ++x) {
+                const int from = std::max(std::min(x, w - 2), 0);
+                row[x + kPad] = static_cast<uint8_t>(source[static_cast<size_t>(from) * 3 + c]);
+            }
+        }
+    }
+}
+
+void HdKernel::releasePlanes() {
+    planes_.clear();
+    planes_.shrink_to_fit();
+}
+
+namespace {
+
+// Eight bytes as eight 32-bit lanes.
+__attribute__((target("avx2"))) inline __m256i loadEight(const uint8_t* at) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)));
+}
+
+__attribute__((target("avx2"))) inline __m256i lanes(const int32_t* values) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
+}
+
+// Lanes whose sample differs from the centre by more than the reach.
+__attribute__((target("avx2"))) inline __m256i beyondReach(__m256i sample, __m256i centre, __m256i reach) {
+    return _mm256_cmpgt_epi32(_mm256_abs_epi32(_mm256_sub_epi32(sample, centre)), reach);
+}
+
+// Eight 32-bit lanes added to eight 64-bit sums.
+__attribute__((target("avx2"))) inline void accumulateWide(int64_t (&sums)[2][4], __m256i v) {
+    __m256i* at = reinterpret_cast<__m256i*>(sums);
+    _mm256_store_si256(at, _mm256_add_epi64(_mm256_load_si256(at), _mm256_cvtepi32_epi64(_mm256_castsi256_si128(v))));
+    _mm256_store_si256(at + 1, _mm256_add_epi64(_mm256_load_si256(at + 1),
+                                                _mm256_cvtepi32_epi64(_mm256_extracti128_si256(v, 1))));
+}
+
+}  // namespace
+
+// walk<true> with clamped samples, for the eight pixels from (column, row),
+// in the lanes of AVX2 registers. Each lane walks until its own walk ends; a
+// lane that has ended goes on with the others and keeps nothing. The weight's
+// division goes through doubles: numerator and divisor are integers below
+// 2^31, so the quotient's rounding never reaches the next integer.
+__attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, int column, int row, Smoothed* out) const {
+    const int w = width_, h = height_;
+    const size_t planeSize = planeStride_ * static_cast<size_t>(h);
+    const uint8_t* planeR = planes_.data() + kPad;
+    // The centres from work: the planes' last column holds the clamped one.
+    const int16_t* centre = work + (static_cast<size_t>(row) * static_cast<size_t>(w) + static_cast<size_t>(column)) * 3;
+    alignas(32) int32_t centres[3][8], reaches[3][8], flat[8];
+    for (int l = 0; l < 8; ++l) {
+        flat[l] = 0;
+        for (int c = 0; c < 3; ++c) {
+            const int v = centre[3 * l + c];
+            centres[c][l] = v;
+            reaches[c][l] = flatReach_[static_cast<size_t>(v)];
+            flat[l] += 2 * cappedCost_[static_cast<size_t>(v) * 257];
+        }
+    }
+    const __m256i cr = lanes(centres[0]), cg = lanes(centres[1]), cb = lanes(centres[2]);
+    const __m256i reachR = lanes(reaches[0]), reachG = lanes(reaches[1]), reachB = lanes(reaches[2]);
+    const __m256i flatCost = lanes(flat);
+    // Each lane's row of the cost table.
+    const __m256i baseR = _mm256_slli_epi32(cr, 8), baseG = _mm256_slli_epi32(cg, 8), baseB = _mm256_slli_epi32(cb, 8);
+    const int* table = cappedCost_.data();
+    const int rings = static_cast<int>(entries_.size() / kDirections);
+    const __m256i floor = _mm256_set1_epi32(kBudgetFloor - 1);
+
+    alignas(32) int64_t wide[7][2][4] = {};  // total R G B, asymmetry R G B, weight
+    for (int k = 0; k < kDirections; ++k) {
+        __m256i budget = _mm256_set1_epi32(kBudget);
+        __m256i walking = _mm256_set1_epi32(-1);
+        __m256i weightSum = _mm256_setzero_si256();
+        __m256i plus[3] = {}, minus[3] = {};
+        for (int j = 0; j < rings; ++j) {
+            const Entry& e = entries_[static_cast<size_t>(j * kDirections + k)];
+            const size_t plusAt = static_cast<size_t>(std::max(std::min(row + e.dy, h - 2), 0)) * planeStride_ +
+                                  static_cast<size_t>(std::clamp(column + e.dx, -kPad, w - 1));
+            const size_t minusAt = static_cast<size_t>(std::max(std::min(row - e.dy, h - 2), 0)) * planeStride_ +
+                                   static_cast<size_t>(std::clamp(column - e.dx, -kPad, w - 1));
+            const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeR + planeSize + plusAt),
+                          pb = loadEight(planeR + 2 * planeSize + plusAt);
+            const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeR + planeSize + minusAt),
+                          mb = loadEight(planeR + 2 * planeSize + minusAt);
+            const __m256i asymmetry = _mm256_abs_epi32(
+                _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(pr, pg), pb),
+                                 _mm256_add_epi32(_mm256_add_epi32(mr, mg), mb)));
+            const __m256i divisor = _mm256_add_epi32(_mm256_slli_epi32(asymmetry, 2), _mm256_set1_epi32(100));
+            const __m256i numerator = _mm256_mullo_epi32(budget, _mm256_set1_epi32(rings_.weight[static_cast<size_t>(j)]));
+            const __m128i low = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(numerator)),
+                                                                  _mm256_cvtepi32_pd(_mm256_castsi256_si128(divisor))));
+            const __m128i high =
+                _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(numerator, 1)),
+                                                  _mm256_cvtepi32_pd(_mm256_extracti128_si256(divisor, 1))));
+            // Where every sample lies within its centre's flat reach, the
+            // step costs what six samples equal to the centre cost.
+            const __m256i beyond = _mm256_or_si256(
+                _mm256_or_si256(_mm256_or_si256(beyondReach(pr, cr, reachR), beyondReach(mr, cr, reachR)),
+                                _mm256_or_si256(beyondReach(pg, cg, reachG), beyondReach(mg, cg, reachG))),
+                _mm256_or_si256(beyondReach(pb, cb, reachB), beyondReach(mb, cb, reachB)));
+            __m256i cost = flatCost;
+            if (!_mm256_testz_si256(beyond, beyond))
+                cost = _mm256_add_epi32(
+                    _mm256_add_epi32(_mm256_add_epi32(_mm256_i32gather_epi32(table, _mm256_add_epi32(baseR, pr), 4),
+                                                      _mm256_i32gather_epi32(table, _mm256_add_epi32(baseR, mr), 4)),
+                                     _mm256_add_epi32(_mm256_i32gather_epi32(table, _mm256_add_epi32(baseG, pg), 4),
+                                                      _mm256_i32gather_epi32(table, _mm256_add_epi32(baseG, mg), 4))),
+                    _mm256_add_epi32(_mm256_i32gather_epi32(table, _mm256_add_epi32(baseB, pb), 4),
+                                     _mm256_i32gather_epi32(table, _mm256_add_epi32(baseB, mb), 4)));
+            budget = _mm256_sub_epi32(budget, _mm256_mullo_epi32(cost, _mm256_set1_epi32(rings_.width[static_cast<size_t>(j)])));
+            walking = _mm256_and_si256(walking, _mm256_cmpgt_epi32(budget, floor));
+            if (_mm256_testz_si256(walking, walking)) break;
+            const __m256i omega = _mm256_and_si256(_mm256_set_m128i(high, low), walking);
+            weightSum = _mm256_add_epi32(weightSum, omega);
+            plus[0] = _mm256_add_epi32(plus[0], _mm256_mullo_epi32(omega, pr));
+            plus[1] = _mm256_add_epi32(plus[1], _mm256_mullo_epi32(omega, pg));
+            plus[2] = _mm256_add_epi32(plus[2], _mm256_mullo_epi32(omega, pb));
+            minus[0] = _mm256_add_epi32(minus[0], _mm256_mullo_epi32(omega, mr));
+            minus[1] = _mm256_add_epi32(minus[1], _mm256_mullo_epi32(omega, mg));
+            minus[2] = _mm256_add_epi32(minus[2], _mm256_mullo_epi32(omega, mb));
+        }
+        for (int c = 0; c < 3; ++c) {
+            accumulateWide(wide[c], _mm256_add_epi32(plus[c], minus[c]));
+            accumulateWide(wide[3 + c], _mm256_abs_epi32(_mm256_sub_epi32(plus[c], minus[c])));
+        }
+        accumulateWide(wide[6], weightSum);
+    }
+    for (int l = 0; l < 8; ++l) {
+        WalkSums sums;
+        for (int c = 0; c < 3; ++c) {
+            sums.total[c] = wide[c][l / 4][l % 4];
+            sums.asymmetry[c] = wide[3 + c][l / 4][l % 4];
+        }
+        sums.weight = wide[6][l / 4][l % 4];
+        out[l] = finishWalk(sums, centre + 3 * l);
+    }
+}
+
+void HdKernel::smoothRow(const int16_t* work, int row, Smoothed* out) const {
+    static const bool eightAtOnce = __builtin_cpu_supports("avx2");
+    int x = 0;
+    if (eightAtOnce && !planes_.empty())
+        for (; x + 8 <= width_; x += 8) smoothEight(work, x, row, out + x);
+    for (; x < width_; ++x) out[x] = smoothPixel(work, x, row);
 }
 
 }  // namespace qm::khd

@@ -68,6 +68,10 @@ long double signedPower(long double base, long double exponent);
 
 // Pass 2 for one pixel: source and smoothed colours on the 15-bit scale and
 // the mask; the result on the 15-bit scale, truncated and limited to 0..32767.
+// Computed in long double.
+std::array<int32_t, 3> tonePixelExtended(const ToneParams& p, const std::array<int32_t, 3>& source,
+                                         const std::array<int32_t, 3>& smoothed, int mask);
+// The same result, from doubles wherever they decide it.
 std::array<int32_t, 3> tonePixel(const ToneParams& p, const std::array<int32_t, 3>& source,
                                  const std::array<int32_t, 3>& smoothed, int mask);
 
@@ -75,6 +79,13 @@ struct Smoothed {
     std::array<int16_t, 3> colour{};  // 15-bit scale
     uint8_t mask = 0;                 // 255 symmetric, 0 one-sided
 };
+
+// A walk's sums over its 16 directions, and the smoothed colour and mask they
+// give for a centre of 8-bit colours.
+struct WalkSums {
+    int64_t total[3] = {}, asymmetry[3] = {}, weight = 0;
+};
+Smoothed finishWalk(const WalkSums& sums, const int16_t* centre);
 
 // The parameters a cached smoothing depends on.
 struct SmoothingKey {
@@ -105,11 +116,22 @@ public:
     // (0..255) are in work, 3 values a pixel, row-major.
     Smoothed smoothPixel(const int16_t* work, int column, int row) const;
 
+    // The same for every pixel of a row, into out[0 .. width). After
+    // loadPlanes(work), on processors with AVX2, eight neighbours at a time
+    // walk in the lanes of a register, each as smoothPixel would.
+    void smoothRow(const int16_t* work, int row, Smoothed* out) const;
+    // The planes the lanes read: the colours of work once more, a byte each,
+    // R, G, B apart, every row widened by clamped columns. releasePlanes()
+    // gives their memory back when the smoothing is done.
+    void loadPlanes(const int16_t* work);
+    void releasePlanes();
+
 private:
     template <bool Reciprocals, typename Sample>
     Smoothed walk(const int16_t* work, std::size_t centre, Sample sample) const;
     template <typename Sample>
     Smoothed walkWith(const int16_t* work, std::size_t centre, Sample sample) const;
+    void smoothEight(const int16_t* work, int column, int row, Smoothed* out) const;
 
     SmoothingKey last_;
     int dirty_ = 1;
@@ -120,6 +142,12 @@ private:
     std::vector<Entry> entries_;
     ToneParams tone_;
     bool reciprocalsApply_ = false;
+    // The lanes' 32-bit sums and budgets cannot overflow (see prepare).
+    bool lanesApply_ = false;
+    std::vector<int32_t> cappedCost_;  // cost_ limited to kBudget + 1
+    std::array<int32_t, 256> flatReach_{};
+    std::vector<uint8_t> planes_;      // 3 planes of height rows of planeStride_
+    std::size_t planeStride_ = 0;
 };
 
 // Division of a step's weight by 4a + 100 as a multiply and shift: exact for

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "filters/keenwrighthd/hd_dialog.h"
 #include "filters/keenwrighthd/hd_kernel.h"
@@ -88,13 +89,29 @@ void passPixel(fw::RenderState& state, const HdSession& hd, int pass, int x, int
 
 void beginPass(fw::RenderState& state, int pass) {
     HdSession& hd = hdSessionOf(*state.session);
+    if (pass == 1 && !hd.showSource && hd.kernel.dirty()) hd.kernel.loadPlanes(state.workBuffer.data());
+    if (pass == 2) hd.kernel.releasePlanes();
     // The smoothing is complete: the next render may reuse it.
     if (pass == 3 && !hd.showSource) hd.kernel.clearDirty();
 }
 
 void renderRows(fw::RenderState& state, fw::RowScratch*, int pass, int first, int last) {
     const HdSession& hd = hdSessionOf(*state.session);
-    if (pass == 1 && (hd.showSource || !hd.kernel.dirty())) return;
+    if (pass == 1) {
+        if (hd.showSource || !hd.kernel.dirty()) return;
+        const size_t width = static_cast<size_t>(state.region.width);
+        std::vector<Smoothed> smoothed(width);
+        for (int y = first; y < last; ++y) {
+            hd.kernel.smoothRow(state.workBuffer.data(), y, smoothed.data());
+            const size_t at = static_cast<size_t>(y) * width;
+            for (size_t x = 0; x < width; ++x) {
+                std::copy(smoothed[x].colour.begin(), smoothed[x].colour.end(),
+                          state.smoothBuffer.begin() + static_cast<std::ptrdiff_t>((at + x) * 3));
+                state.maskBuffer[at + x] = smoothed[x].mask;
+            }
+        }
+        return;
+    }
     for (int y = first; y < last; ++y)
         for (int x = 0; x < state.region.width; ++x) passPixel(state, hd, pass, x, y);
 }
