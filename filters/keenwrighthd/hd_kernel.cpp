@@ -280,6 +280,7 @@ void HdKernel::prepare(const HdSettings& settings, int q0, int regionWidth, int 
         widthSum += rings_.width[static_cast<size_t>(j)];
     }
     lanesApply_ = reciprocalsApply_ && 2 * 255 * weightBound < (int64_t{1} << 31) &&
+                  static_cast<int64_t>(maxWeight) * kBudget / 100 < (int64_t{1} << 20) &&
                   6 * (kBudget + 1) * widthSum + kBudget < (int64_t{1} << 30);
     cappedCost_.resize(cost_.size());
     std::transform(cost_.begin(), cost_.end(), cappedCost_.begin(),
@@ -398,6 +399,7 @@ Smoothed HdKernel::smoothPixel(const int16_t* work, int column, int row) const {
 // Columns -kPad .. width + kPad - 1 of every plane row: a lane group's eight
 // columns, its start limited to -kPad .. width - 1, read clamped columns only.
 constexpr int kPad = 8;
+constexpr size_t kFetchAhead = 128;  // bytes: sixteen groups
 
 void HdKernel::loadPlanes(const int16_t* work) {
     if (!lanesApply_ || width_ < kPad) return releasePlanes();
@@ -432,9 +434,26 @@ __attribute__((target("avx2"))) inline __m256i lanes(const int32_t* values) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
 }
 
+// The same place in the three planes.
+inline void fetchEarly(const uint8_t* at, size_t planeSize) {
+    _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(at + planeSize), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(at + 2 * planeSize), _MM_HINT_T0);
+}
+
 // Lanes whose sample differs from the centre by more than the reach.
 __attribute__((target("avx2"))) inline __m256i beyondReach(__m256i sample, __m256i centre, __m256i reach) {
     return _mm256_cmpgt_epi32(_mm256_abs_epi32(_mm256_sub_epi32(sample, centre)), reach);
+}
+
+// numerator / divisor rounded down, for numerators below 2^31 and divisors
+// of 1 .. 2^24 whose quotients stay below 2^20: the float quotient is then
+// off by less than 1, and one step either way puts it right.
+__attribute__((target("avx2"))) inline __m256i divideLanes(__m256i numerator, __m256i divisor) {
+    __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), _mm256_cvtepi32_ps(divisor)));
+    const __m256i rest = _mm256_sub_epi32(numerator, _mm256_mullo_epi32(q, divisor));
+    q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_setzero_si256(), rest));  // rest < 0: one less
+    return _mm256_sub_epi32(q, _mm256_cmpgt_epi32(rest, _mm256_sub_epi32(divisor, _mm256_set1_epi32(1))));
 }
 
 // Eight 32-bit lanes added to eight 64-bit sums.
@@ -449,9 +468,7 @@ __attribute__((target("avx2"))) inline void accumulateWide(int64_t (&sums)[2][4]
 
 // walk<true> with clamped samples, for the eight pixels from (column, row),
 // in the lanes of AVX2 registers. Each lane walks until its own walk ends; a
-// lane that has ended goes on with the others and keeps nothing. The weight's
-// division goes through doubles: numerator and divisor are integers below
-// 2^31, so the quotient's rounding never reaches the next integer.
+// lane that has ended goes on with the others and keeps nothing.
 __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, int column, int row, Smoothed* out) const {
     const int w = width_, h = height_;
     const size_t planeSize = planeStride_ * static_cast<size_t>(h);
@@ -489,6 +506,10 @@ __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, 
                                   static_cast<size_t>(std::clamp(column + e.dx, -kPad, w - 1));
             const size_t minusAt = static_cast<size_t>(std::max(std::min(row - e.dy, h - 2), 0)) * planeStride_ +
                                    static_cast<size_t>(std::clamp(column - e.dx, -kPad, w - 1));
+            // The groups to the right read the same rows: fetch them early
+            // (each step's six samples lie on rows far apart).
+            fetchEarly(planeR + plusAt + kFetchAhead, planeSize);
+            fetchEarly(planeR + minusAt + kFetchAhead, planeSize);
             const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeR + planeSize + plusAt),
                           pb = loadEight(planeR + 2 * planeSize + plusAt);
             const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeR + planeSize + minusAt),
@@ -498,11 +519,7 @@ __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, 
                                  _mm256_add_epi32(_mm256_add_epi32(mr, mg), mb)));
             const __m256i divisor = _mm256_add_epi32(_mm256_slli_epi32(asymmetry, 2), _mm256_set1_epi32(100));
             const __m256i numerator = _mm256_mullo_epi32(budget, _mm256_set1_epi32(rings_.weight[static_cast<size_t>(j)]));
-            const __m128i low = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(numerator)),
-                                                                  _mm256_cvtepi32_pd(_mm256_castsi256_si128(divisor))));
-            const __m128i high =
-                _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(numerator, 1)),
-                                                  _mm256_cvtepi32_pd(_mm256_extracti128_si256(divisor, 1))));
+            const __m256i weight = divideLanes(numerator, divisor);
             // Where every sample lies within its centre's flat reach, the
             // step costs what six samples equal to the centre cost.
             const __m256i beyond = _mm256_or_si256(
@@ -521,7 +538,7 @@ __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, 
             budget = _mm256_sub_epi32(budget, _mm256_mullo_epi32(cost, _mm256_set1_epi32(rings_.width[static_cast<size_t>(j)])));
             walking = _mm256_and_si256(walking, _mm256_cmpgt_epi32(budget, floor));
             if (_mm256_testz_si256(walking, walking)) break;
-            const __m256i omega = _mm256_and_si256(_mm256_set_m128i(high, low), walking);
+            const __m256i omega = _mm256_and_si256(weight, walking);
             weightSum = _mm256_add_epi32(weightSum, omega);
             plus[0] = _mm256_add_epi32(plus[0], _mm256_mullo_epi32(omega, pr));
             plus[1] = _mm256_add_epi32(plus[1], _mm256_mullo_epi32(omega, pg));
