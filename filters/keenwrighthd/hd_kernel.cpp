@@ -466,6 +466,13 @@ __attribute__((target("avx2"))) inline void accumulateWide(int64_t (&sums)[2][4]
 
 }  // namespace
 
+__attribute__((target("avx2"))) void divideEight(const int32_t* numerators, const int32_t* divisors,
+                                                 int32_t* quotients) {
+    const __m256i q = divideLanes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(numerators)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(divisors)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(quotients), q);
+}
+
 // walk<true> with clamped samples, for the eight pixels from (column, row),
 // in the lanes of AVX2 registers. Each lane walks until its own walk ends; a
 // lane that has ended goes on with the others and keeps nothing.

@@ -163,6 +163,10 @@ inline uint32_t divideBy(uint32_t numerator, const Reciprocal& r) {
     return static_cast<uint32_t>((numerator * r.multiplier) >> r.shift);
 }
 
+// Eight quotients, rounded down, as the walk's lanes divide a step's weight
+// (numerators below 2^31, quotients below 2^20). Needs AVX2.
+void divideEight(const int32_t* numerators, const int32_t* divisors, int32_t* quotients);
+
 // The 16 reserved coefficients' weighted sum (they are all zero).
 double reservedFingerprint();
 
