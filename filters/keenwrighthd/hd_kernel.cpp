@@ -210,18 +210,19 @@ std::array<int32_t, 3> tonePixel(const ToneParams& p, const std::array<int32_t, 
     // The same steps in doubles. The inputs are exact, the bases of the power
     // are sums of non-negative terms, and every step errs by a few units in
     // 2^-53 relative to its value; differences of the 15-bit inputs are at
-    // least 1/32767 or exactly 0. So away from the cases sent to the long
-    // double path (bases below 2^-20, where the power of a tiny value may
-    // differ from the power of 0; exponents near 0), the result is within
-    // 32767 x 2^-40 of the long double one, far inside the margin below: a
-    // value whose margin band holds no integer truncates, and limits, alike.
-    constexpr double kMargin = 1.0 / 256;
+    // least 1/32767 or exactly 0. A base is exactly 0 in both precisions
+    // where the source channel is 0, and at least 2^-19 otherwise. So away
+    // from exponents near 0 (and, to be safe, tiny non-zero bases) the result
+    // is within 32767 x 2^-40 of the long double one, far inside the margin
+    // below: a value whose margin band holds no integer truncates, and
+    // limits, alike.
+    constexpr double kMargin = 1.0 / 4096;
     const ToneValues<double> v = toneIn<double>(p, source, smoothed, mask);
     bool sure = !v.power || std::fabs(v.exponent) >= 1.0 / 16;
     std::array<int32_t, 3> result{};
     for (size_t c = 0; c < 3 && sure; ++c) {
         const double out = v.out[c];
-        if (v.power && v.base[c] < 0x1p-20) sure = false;
+        if (v.power && v.base[c] > 0 && v.base[c] < 0x1p-20) sure = false;
         else if (out + kMargin < 1) result[c] = 0;  // also below 0
         else if (out - kMargin >= 32767) result[c] = 32767;
         else if (std::floor(out - kMargin) == std::floor(out + kMargin)) result[c] = static_cast<int32_t>(out);
