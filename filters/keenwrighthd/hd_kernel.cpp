@@ -477,7 +477,8 @@ __attribute__((target("avx2"))) void divideEight(const int32_t* numerators, cons
 // walk<true> with clamped samples, for the eight pixels from (column, row),
 // in the lanes of AVX2 registers. Each lane walks until its own walk ends; a
 // lane that has ended goes on with the others and keeps nothing.
-__attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, int column, int row, Smoothed* out) const {
+__attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, const RowStep* steps, int column, int row,
+                                                           Smoothed* out) const {
     const int w = width_, h = height_;
     const size_t planeSize = planeStride_ * static_cast<size_t>(h);
     const uint8_t* planeR = planes_.data() + kPad;
@@ -509,11 +510,9 @@ __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, 
         __m256i weightSum = _mm256_setzero_si256();
         __m256i plus[3] = {}, minus[3] = {};
         for (int j = 0; j < rings; ++j) {
-            const Entry& e = entries_[static_cast<size_t>(j * kDirections + k)];
-            const size_t plusAt = static_cast<size_t>(std::max(std::min(row + e.dy, h - 2), 0)) * planeStride_ +
-                                  static_cast<size_t>(std::clamp(column + e.dx, -kPad, w - 1));
-            const size_t minusAt = static_cast<size_t>(std::max(std::min(row - e.dy, h - 2), 0)) * planeStride_ +
-                                   static_cast<size_t>(std::clamp(column - e.dx, -kPad, w - 1));
+            const RowStep& e = steps[static_cast<size_t>(j * kDirections + k)];
+            const size_t plusAt = e.plusRow + static_cast<size_t>(std::clamp(column + e.dx, -kPad, w - 1));
+            const size_t minusAt = e.minusRow + static_cast<size_t>(std::clamp(column - e.dx, -kPad, w - 1));
             // The groups to the right read the same rows: fetch them early
             // (each step's six samples lie on rows far apart).
             fetchEarly(planeR + plusAt + kFetchAhead, planeSize);
@@ -575,8 +574,14 @@ __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, 
 void HdKernel::smoothRow(const int16_t* work, int row, Smoothed* out) const {
     static const bool eightAtOnce = __builtin_cpu_supports("avx2");
     int x = 0;
-    if (eightAtOnce && !planes_.empty())
-        for (; x + 8 <= width_; x += 8) smoothEight(work, x, row, out + x);
+    if (eightAtOnce && !planes_.empty() && width_ >= 8) {
+        // Where each entry's samples lie in the planes for this row.
+        std::vector<RowStep> steps(entries_.size());
+        auto rowAt = [&](int y) { return static_cast<size_t>(std::max(std::min(y, height_ - 2), 0)) * planeStride_; };
+        for (size_t i = 0; i < entries_.size(); ++i)
+            steps[i] = RowStep{rowAt(row + entries_[i].dy), rowAt(row - entries_[i].dy), entries_[i].dx};
+        for (; x + 8 <= width_; x += 8) smoothEight(work, steps.data(), x, row, out + x);
+    }
     for (; x < width_; ++x) out[x] = smoothPixel(work, x, row);
 }
 

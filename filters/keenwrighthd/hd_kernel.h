@@ -131,7 +131,11 @@ private:
     Smoothed walk(const int16_t* work, std::size_t centre, Sample sample) const;
     template <typename Sample>
     Smoothed walkWith(const int16_t* work, std::size_t centre, Sample sample) const;
-    void smoothEight(const int16_t* work, int column, int row, Smoothed* out) const;
+    struct RowStep {
+        std::size_t plusRow = 0, minusRow = 0;  // plane offsets of the clamped rows
+        int dx = 0;
+    };
+    void smoothEight(const int16_t* work, const RowStep* steps, int column, int row, Smoothed* out) const;
 
     SmoothingKey last_;
     int dirty_ = 1;
