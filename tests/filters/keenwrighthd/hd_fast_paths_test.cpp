@@ -15,13 +15,6 @@ using namespace qm::khd::test;
 
 namespace {
 
-HdSettings settingsOf(const Controls& c) {
-    fw::ValueSlots slots{};
-    const std::vector<uint8_t> r = recordOf(c);
-    fw::decodeRecord(r.data(), hd().format, slots);
-    return decodeSettings(slots);
-}
-
 // 8-bit colours as pass 0 leaves them: the bundled photograph, or blocks with
 // noise (steps that cost nothing beside steps that end walks).
 std::vector<int16_t> colours(int width, int height, bool photo, uint32_t seed) {

@@ -14,13 +14,6 @@ using namespace qm::khd::test;
 
 namespace {
 
-HdSettings settingsOf(const Controls& c) {
-    fw::ValueSlots slots{};
-    const std::vector<uint8_t> r = recordOf(c);
-    fw::decodeRecord(r.data(), hd().format, slots);
-    return decodeSettings(slots);
-}
-
 fw::SourceView zoomView(int zoom, int offX = 0, int offY = 0) {
     fw::SourceView v;
     v.kind = fw::SourceView::Kind::Zoom;

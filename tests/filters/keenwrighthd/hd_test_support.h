@@ -59,6 +59,13 @@ inline std::vector<uint8_t> recordOf(const Controls& c) {
     fw::sealRecord(r.data(), hd().format, false);
     return r;
 }
+// The settings the filter decodes from those controls.
+inline HdSettings settingsOf(const Controls& c) {
+    fw::ValueSlots slots{};
+    const std::vector<uint8_t> r = recordOf(c);
+    fw::decodeRecord(r.data(), hd().format, slots);
+    return decodeSettings(slots);
+}
 
 // An interleaved image as the host hands it over, rows without padding.
 struct HostImage {
