@@ -86,6 +86,8 @@ void passPixel(fw::RenderState& state, const SharpenSession& lib, int pass, int 
 
 void beginPass(fw::RenderState& state, int pass) {
     SharpenSession& lib = sharpenSessionOf(*state.session);
+    if (pass == 1 && !lib.previewOff && lib.kernel.dirty()) lib.kernel.loadPlanes(state.workBuffer.data());
+    if (pass == 2) lib.kernel.releasePlanes();
     // The smoothing is complete: the next render may reuse it.
     if (pass == 3 && !lib.previewOff) lib.kernel.clearDirty();
 }

@@ -61,6 +61,16 @@ void SharpenKernel::prepare(const KernelInputs& inputs) {
     for (size_t i = 0; i < entries_.size(); ++i) sampleOffsets_[i] = 3 * entries_[i].offset;
     const int64_t base = 20 * static_cast<int64_t>(q_) + 4096;
     flatThreshold_ = base * base;
+
+    // The lanes' budgets: the largest start budget (at the largest edge
+    // threshold) less the dearest step cost, (6 x 32767^2) / 1024 times the
+    // widest ring, must stay within 32 bits.
+    releasePlanes();  // they belong to the last region's colours
+    const int64_t largestEdge = int64_t{255} * 3686400 + flatThreshold_;
+    const int64_t largestBudget = (static_cast<int64_t>(inputs_.budget) + 4) * (largestEdge / 50000);
+    const int64_t dearestStep = 6 * int64_t{kFullScale} * kFullScale / 1024;
+    const int widest = weights_.empty() ? 0 : *std::max_element(weights_.begin(), weights_.end());
+    lanesApply_ = inputs_.budget >= 0 && largestBudget + dearestStep * widest < INT32_MAX;
 }
 
 SmoothedPixel SharpenKernel::smoothPixel(const int16_t* work, int column, int row) const {
@@ -177,104 +187,131 @@ SmoothedPixel SharpenKernel::smooth(const int16_t* work, int column, int row) co
 }
 
 
-// smooth<false> for four neighbours in the lanes of AVX2 registers. Every
-// lane walks to the ring where its own walk ends, so a lane that has ended
-// goes on computing (its samples stay inside the image) and keeps nothing.
-// The squared differences fit 32 bits (at most 32767^2), three of them
-// unsigned 32 bits; their sum, the budget and the thresholds are 64-bit.
-template <bool RowsClamped>
-__attribute__((target("avx2"))) void SharpenKernel::smoothFour(const int16_t* work, int column, int row,
-                                                                SmoothedPixel* out) const {
-    const int width = inputs_.width, height = inputs_.height;
-    const int16_t* centre = work + 3 * (static_cast<std::ptrdiff_t>(row) * width + column);
-    // As smooth<true> clamps rows; its columns stay inside here.
-    auto clampY = [&](int y) { return std::max(std::min(y, height - 2), 0); };
-    auto at = [&](int x, int y) { return work + 3 * (static_cast<std::ptrdiff_t>(y) * width + x); };
-    alignas(32) int64_t edgeL[4], budgetL[4];
-    int32_t r0[4], g0[4], b0[4];
-    for (int l = 0; l < 4; ++l) {
-        r0[l] = centre[3 * l];
-        g0[l] = centre[3 * l + 1];
-        b0[l] = centre[3 * l + 2];
-        const Thresholds t = thresholds(r0[l], g0[l], b0[l]);
-        edgeL[l] = t.edge;
-        budgetL[l] = t.budget;
+namespace {
+
+// Columns -kPad .. width + kPad - 1 of every plane row: a lane group's eight
+// columns, its start limited to -kPad .. width - 1, read clamped columns only.
+constexpr int kPad = 8;
+constexpr size_t kFetchAhead = 128;  // samples: sixteen groups
+
+__attribute__((target("avx2"))) inline __m256i loadEight(const int16_t* at) {
+    return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+}
+
+__attribute__((target("avx2"))) inline __m256i lanes(const int32_t* values) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
+}
+
+__attribute__((target("avx2"))) inline __m256i squaredDifference(__m256i sample, __m256i centre) {
+    const __m256i d = _mm256_sub_epi32(sample, centre);
+    return _mm256_mullo_epi32(d, d);
+}
+
+// The same place in the three planes.
+inline void fetchEarly(const int16_t* at, size_t planeSize) {
+    _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(at + planeSize), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(at + 2 * planeSize), _MM_HINT_T0);
+}
+
+}  // namespace
+
+void SharpenKernel::loadPlanes(const int16_t* work) {
+    const int w = inputs_.width, h = inputs_.height;
+    if (!lanesApply_ || w < kPad || h < 1) return releasePlanes();
+    planeStride_ = static_cast<size_t>(w) + 2 * kPad;
+    planes_.resize(planeStride_ * static_cast<size_t>(h) * 3);
+    for (int y = 0; y < h; ++y) {
+        const int16_t* source = work + static_cast<size_t>(y) * static_cast<size_t>(w) * 3;
+        for (size_t c = 0; c < 3; ++c) {
+            int16_t* row = planes_.data() + (c * static_cast<size_t>(h) + static_cast<size_t>(y)) * planeStride_;
+            for (int x = -kPad; x < w + kPad; ++x)
+                row[x + kPad] = source[static_cast<size_t>(std::max(std::min(x, w - 2), 0)) * 3 + c];
+        }
     }
-    const __m128i cr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0));
-    const __m128i cg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g0));
-    const __m128i cb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b0));
-    const __m256i edge = _mm256_load_si256(reinterpret_cast<const __m256i*>(edgeL));
-    const __m256i startBudget = _mm256_load_si256(reinterpret_cast<const __m256i*>(budgetL));
-    const __m256i flat = _mm256_set1_epi64x(flatThreshold_);
-    const __m256i zero = _mm256_setzero_si256();
+}
+
+void SharpenKernel::releasePlanes() {
+    planes_.clear();
+    planes_.shrink_to_fit();
+}
+
+// smooth<true> for eight neighbours in the lanes of AVX2 registers, from the
+// planes. Every lane walks to the ring where its own walk ends; a lane that
+// has ended goes on with the others and keeps nothing. The values fit 32
+// bits: squared differences are at most 32767^2, the three of one sample
+// are summed unsigned, and the sum of all six over 1024 is put together from
+// the two halves; thresholds above every squared difference are limited to
+// the largest int32, which compares alike; budgets and costs stay within
+// the bound prepare checks.
+__attribute__((target("avx2"))) void SharpenKernel::smoothEight(const int16_t* work, const RowStep* steps, int column,
+                                                                int row, SmoothedPixel* out) const {
+    const int width = inputs_.width, height = inputs_.height;
+    const size_t planeSize = planeStride_ * static_cast<size_t>(height);
+    const int16_t* planeR = planes_.data() + kPad;
+    const int16_t* centre = work + 3 * (static_cast<std::ptrdiff_t>(row) * width + column);
+    alignas(32) int32_t centres[3][8], edges[8], budgets[8];
+    for (int l = 0; l < 8; ++l) {
+        for (int c = 0; c < 3; ++c) centres[c][l] = centre[3 * l + c];
+        const Thresholds t = thresholds(centres[0][l], centres[1][l], centres[2][l]);
+        edges[l] = static_cast<int32_t>(std::min<int64_t>(t.edge, INT32_MAX));
+        budgets[l] = static_cast<int32_t>(t.budget);
+    }
+    const __m256i cr = lanes(centres[0]), cg = lanes(centres[1]), cb = lanes(centres[2]);
+    const __m256i edge = lanes(edges), startBudget = lanes(budgets);
+    const __m256i flat = _mm256_set1_epi32(static_cast<int32_t>(std::min<int64_t>(flatThreshold_, INT32_MAX)));
+    const __m256i zero = _mm256_setzero_si256(), low10 = _mm256_set1_epi32(1023);
     const int* radii = radii_.data();
     const int* weights = weights_.data();
     const int rings = ringCount_;
 
     __m256i flatSum = zero;
-    int64_t sumR[4] = {}, sumG[4] = {}, sumB[4] = {}, total[4] = {};
-    alignas(16) int32_t pairs[kMaxRings][3][4];
-    struct Channels {
-        __m128i c[3];
-        const __m128i& operator[](int i) const { return c[i]; }
-    };
-    auto lanes = [](const int16_t* p) {
-        return Channels{{_mm_setr_epi32(p[0], p[3], p[6], p[9]), _mm_setr_epi32(p[1], p[4], p[7], p[10]),
-                         _mm_setr_epi32(p[2], p[5], p[8], p[11])}};
-    };
+    int64_t sumR[8] = {}, sumG[8] = {}, sumB[8] = {}, total[8] = {};
+    alignas(32) int32_t pairs[kMaxRings][3][8];
     for (int k = 0; k < kDirections; ++k) {
         __m256i budget = startBudget;
-        __m256i walking = _mm256_set1_epi64x(-1);
+        __m256i walking = _mm256_set1_epi32(-1);
         __m256i stop = zero;
         for (int j = 0;; ++j) {
-            const size_t e = static_cast<size_t>(j * kDirections + k);
-            const int16_t* plusAt;
-            const int16_t* minusAt;
-            if constexpr (RowsClamped) {
-                const RingEntry& entry = entries_[e];
-                plusAt = at(column + entry.dx, clampY(row + entry.dy));
-                minusAt = at(column - entry.dx, clampY(row - entry.dy));
-            } else {
-                plusAt = centre + sampleOffsets_[e];
-                minusAt = centre - sampleOffsets_[e];
-            }
-            const auto plus = lanes(plusAt);
-            const auto minus = lanes(minusAt);
-            const __m128i dpr = _mm_sub_epi32(plus[0], cr), dpg = _mm_sub_epi32(plus[1], cg),
-                          dpb = _mm_sub_epi32(plus[2], cb);
-            const __m128i dmr = _mm_sub_epi32(minus[0], cr), dmg = _mm_sub_epi32(minus[1], cg),
-                          dmb = _mm_sub_epi32(minus[2], cb);
-            const __m128i d0 = _mm_mullo_epi32(dpr, dpr), d1 = _mm_mullo_epi32(dpg, dpg),
-                          d2 = _mm_mullo_epi32(dpb, dpb);
-            const __m128i d3 = _mm_mullo_epi32(dmr, dmr), d4 = _mm_mullo_epi32(dmg, dmg),
-                          d5 = _mm_mullo_epi32(dmb, dmb);
-            const __m128i largest32 =
-                _mm_max_epi32(_mm_max_epi32(_mm_max_epi32(d0, d1), _mm_max_epi32(d2, d3)), _mm_max_epi32(d4, d5));
-            const __m256i largest = _mm256_cvtepi32_epi64(largest32);
-            const __m128i plusSum = _mm_add_epi32(_mm_add_epi32(d0, d1), d2);  // unsigned
-            const __m128i minusSum = _mm_add_epi32(_mm_add_epi32(d3, d4), d5);
-            const __m256i sum = _mm256_add_epi64(_mm256_cvtepu32_epi64(plusSum), _mm256_cvtepu32_epi64(minusSum));
-            const __m256i w = _mm256_set1_epi64x(weights[j]);
-            const __m256i cost = _mm256_mul_epu32(_mm256_srli_epi64(sum, 10), w);
-            const __m256i withinEdge = _mm256_andnot_si256(_mm256_cmpgt_epi64(largest, edge), walking);
-            const __m256i after = _mm256_sub_epi64(budget, cost);
-            const __m256i passed = _mm256_andnot_si256(_mm256_cmpgt_epi64(zero, after), withinEdge);
+            const RowStep& e = steps[static_cast<size_t>(j * kDirections + k)];
+            const size_t plusAt = e.plusRow + static_cast<size_t>(std::clamp(column + e.dx, -kPad, width - 1));
+            const size_t minusAt = e.minusRow + static_cast<size_t>(std::clamp(column - e.dx, -kPad, width - 1));
+            fetchEarly(planeR + plusAt + kFetchAhead, planeSize);
+            fetchEarly(planeR + minusAt + kFetchAhead, planeSize);
+            const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeR + planeSize + plusAt),
+                          pb = loadEight(planeR + 2 * planeSize + plusAt);
+            const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeR + planeSize + minusAt),
+                          mb = loadEight(planeR + 2 * planeSize + minusAt);
+            const __m256i d0 = squaredDifference(pr, cr), d1 = squaredDifference(pg, cg),
+                          d2 = squaredDifference(pb, cb);
+            const __m256i d3 = squaredDifference(mr, cr), d4 = squaredDifference(mg, cg),
+                          d5 = squaredDifference(mb, cb);
+            const __m256i largest = _mm256_max_epi32(_mm256_max_epi32(_mm256_max_epi32(d0, d1), _mm256_max_epi32(d2, d3)),
+                                                     _mm256_max_epi32(d4, d5));
+            const __m256i plusSum = _mm256_add_epi32(_mm256_add_epi32(d0, d1), d2);  // unsigned
+            const __m256i minusSum = _mm256_add_epi32(_mm256_add_epi32(d3, d4), d5);
+            const __m256i scaled = _mm256_add_epi32(
+                _mm256_add_epi32(_mm256_srli_epi32(plusSum, 10), _mm256_srli_epi32(minusSum, 10)),
+                _mm256_srli_epi32(_mm256_add_epi32(_mm256_and_si256(plusSum, low10), _mm256_and_si256(minusSum, low10)),
+                                  10));
+            const __m256i w = _mm256_set1_epi32(weights[j]);
+            const __m256i withinEdge = _mm256_andnot_si256(_mm256_cmpgt_epi32(largest, edge), walking);
+            const __m256i after = _mm256_sub_epi32(budget, _mm256_mullo_epi32(scaled, w));
+            const __m256i passed = _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, after), withinEdge);
             budget = _mm256_blendv_epi8(budget, after, withinEdge);
-            flatSum = _mm256_add_epi64(flatSum, _mm256_and_si256(_mm256_and_si256(passed, _mm256_cmpgt_epi64(flat, largest)), w));
-            _mm_store_si128(reinterpret_cast<__m128i*>(pairs[j][0]), _mm_add_epi32(plus[0], minus[0]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(pairs[j][1]), _mm_add_epi32(plus[1], minus[1]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(pairs[j][2]), _mm_add_epi32(plus[2], minus[2]));
-            const bool lastRing = j + 1 >= rings;
-            const __m256i goesOn = lastRing ? zero : passed;
-            const __m256i ends = _mm256_andnot_si256(goesOn, walking);
-            stop = _mm256_blendv_epi8(stop, _mm256_set1_epi64x(j), ends);
+            flatSum = _mm256_add_epi32(flatSum, _mm256_and_si256(_mm256_and_si256(passed, _mm256_cmpgt_epi32(flat, largest)), w));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(pairs[j][0]), _mm256_add_epi32(pr, mr));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(pairs[j][1]), _mm256_add_epi32(pg, mg));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(pairs[j][2]), _mm256_add_epi32(pb, mb));
+            const __m256i goesOn = j + 1 >= rings ? zero : passed;
+            stop = _mm256_blendv_epi8(stop, _mm256_set1_epi32(j), _mm256_andnot_si256(goesOn, walking));
             walking = goesOn;
             if (_mm256_testz_si256(walking, walking)) break;
         }
-        alignas(32) int64_t stopL[4];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(stopL), stop);
-        for (int l = 0; l < 4; ++l) {
-            const int s = static_cast<int>(stopL[l]);
+        alignas(32) int32_t stops[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(stops), stop);
+        for (int l = 0; l < 8; ++l) {
+            const int s = stops[l];
             const int64_t u = radii[s];
             for (int i = 0; i < s; ++i) {
                 const int64_t e = weights[i] * (u - radii[i]);
@@ -285,25 +322,27 @@ __attribute__((target("avx2"))) void SharpenKernel::smoothFour(const int16_t* wo
             }
         }
     }
-    alignas(32) int64_t flatL[4];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(flatL), flatSum);
-    for (int l = 0; l < 4; ++l) out[l] = finish(flatL[l], sumR[l], sumG[l], sumB[l], total[l], r0[l], g0[l], b0[l]);
+    alignas(32) int32_t flats[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(flats), flatSum);
+    for (int l = 0; l < 8; ++l)
+        out[l] = finish(flats[l], sumR[l], sumG[l], sumB[l], total[l], centres[0][l], centres[1][l], centres[2][l]);
 }
 
 void SharpenKernel::smoothRow(const int16_t* work, int row, SmoothedPixel* out) const {
-    static const bool fourAtOnce = __builtin_cpu_supports("avx2");
-    const int width = inputs_.width, height = inputs_.height, q = q_;
-    // The interior columns, where no sample needs clamping (as smoothPixel
-    // decides); none in the rows of the border band.
-    const int first = q, last = width - q - 2;  // inclusive
-    const bool bandRow = row < q || row > height - q - 2;
+    static const bool eightAtOnce = __builtin_cpu_supports("avx2");
+    const int width = inputs_.width;
     int x = 0;
-    for (; x < std::min(first, width); ++x) out[x] = smooth<true>(work, x, row);
-    if (fourAtOnce)
-        for (; x + 3 <= last; x += 4)
-            bandRow ? smoothFour<true>(work, x, row, out + x) : smoothFour<false>(work, x, row, out + x);
-    for (; x <= last; ++x) out[x] = bandRow ? smooth<true>(work, x, row) : smooth<false>(work, x, row);
-    for (; x < width; ++x) out[x] = smooth<true>(work, x, row);
+    if (eightAtOnce && !planes_.empty()) {
+        // Where each entry's samples lie in the planes for this row.
+        auto rowAt = [&](int y) {
+            return static_cast<size_t>(std::max(std::min(y, inputs_.height - 2), 0)) * planeStride_;
+        };
+        std::vector<RowStep> steps(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i)
+            steps[i] = RowStep{rowAt(row + entries_[i].dy), rowAt(row - entries_[i].dy), entries_[i].dx};
+        for (; x + 8 <= width; x += 8) smoothEight(work, steps.data(), x, row, out + x);
+    }
+    for (; x < width; ++x) out[x] = smoothPixel(work, x, row);
 }
 
 Sharpening::Sharpening(int amount, int radius, bool maskOn) {

@@ -79,10 +79,15 @@ public:
     // The smoothed colour and mask at (column, row) of the region, from the
     // R, G, B triples of work (width x height pixels of the last preparation).
     SmoothedPixel smoothPixel(const int16_t* work, int column, int row) const;
-    // The same for every pixel of a row, into out[0 .. width). On processors
-    // with AVX2 the interior walks four neighbours at once, lane by lane as
-    // smoothPixel would.
+    // The same for every pixel of a row, into out[0 .. width). After
+    // loadPlanes(work), on processors with AVX2, eight neighbours at a time
+    // walk in the lanes of a register, each as smoothPixel would.
     void smoothRow(const int16_t* work, int row, SmoothedPixel* out) const;
+    // The planes the lanes read: the colours of work once more, R, G, B
+    // apart, every row widened by clamped columns. releasePlanes() gives
+    // their memory back when the smoothing is done.
+    void loadPlanes(const int16_t* work);
+    void releasePlanes();
 
 private:
     struct Thresholds {
@@ -93,10 +98,11 @@ private:
                          int32_t g0, int32_t b0) const;
     template <bool Border>
     SmoothedPixel smooth(const int16_t* work, int column, int row) const;
-    // Four pixels from (column, row) on whose samples need no clamping, or,
-    // in the rows of the border band, only their rows clamped.
-    template <bool RowsClamped>
-    void smoothFour(const int16_t* work, int column, int row, SmoothedPixel* out) const;
+    struct RowStep {
+        std::size_t plusRow = 0, minusRow = 0;  // plane offsets of the clamped rows
+        int dx = 0;
+    };
+    void smoothEight(const int16_t* work, const RowStep* steps, int column, int row, SmoothedPixel* out) const;
 
     KernelInputs inputs_{};
     bool prepared_ = false;
@@ -109,6 +115,9 @@ private:
     std::vector<std::ptrdiff_t> sampleOffsets_;  // entry offsets in int16 samples (x 3)
     int entryCount_ = 0;
     int64_t flatThreshold_ = 0;  // V
+    bool lanesApply_ = false;    // the lanes' 32-bit budgets cannot overflow
+    std::vector<int16_t> planes_;  // 3 planes of height rows of planeStride_
+    std::size_t planeStride_ = 0;
 };
 
 // The sharpening of pass 2, all in extended precision.

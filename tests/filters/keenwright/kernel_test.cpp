@@ -271,8 +271,8 @@ std::vector<int16_t> photoWork(int width, int height) {
 }
 
 TEST(KeenwrightWalk, WholeRowsGiveWhatEachPixelAloneGives) {
-    // Interior widths that are and are not multiples of four, the border
-    // band, a photograph at the Fit preview's and a final pass's reach.
+    // Widths that are and are not multiples of eight, one row, the border
+    // band, a photograph at the Fit preview's and at final passes' reaches.
     const struct {
         int reach, budget, halo, width, height;
         bool photo;
@@ -285,6 +285,9 @@ TEST(KeenwrightWalk, WholeRowsGiveWhatEachPixelAloneGives) {
         {0, 7, 2, 12, 9, false},       // q = 3, interior of 5
         {450, 62, 2, 1600, 900, true},
         {1300, 110, 1, 700, 500, true},  // q = 108
+        {3000, 62, 2, 600, 3, true},     // q = 250, a 6000-wide image's
+        {450, 62, 2, 8, 1, false},       // one row, one group
+        {101, 250, 0, 17, 2, false},
     };
     uint32_t seed = 7;
     for (const auto& c : cases) {
@@ -292,6 +295,7 @@ TEST(KeenwrightWalk, WholeRowsGiveWhatEachPixelAloneGives) {
         SharpenKernel kernel;
         kernel.prepare(inputsFor(c.reach, c.budget, c.halo, c.width, c.height));
         const std::vector<int16_t> work = c.photo ? photoWork(c.width, c.height) : texturedImage(c.width, c.height, seed++);
+        kernel.loadPlanes(work.data());
         std::vector<SmoothedPixel> row(static_cast<size_t>(c.width));
         int differing = 0;
         for (int y = 0; y < c.height; ++y) {
