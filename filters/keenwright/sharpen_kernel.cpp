@@ -266,7 +266,9 @@ __attribute__((target("avx2"))) void SharpenKernel::smoothEight(const int16_t* w
     const int rings = ringCount_;
 
     __m256i flatSum = zero;
-    int64_t sumR[8] = {}, sumG[8] = {}, sumB[8] = {}, total[8] = {};
+    // R, G, B and the weights' sum, in 64 bits: lanes 0, 2, 4, 6 and 1, 3, 5, 7.
+    __m256i evenSums[4] = {zero, zero, zero, zero}, oddSums[4] = {zero, zero, zero, zero};
+    const __m256i lowHalves = _mm256_set1_epi64x(0xFFFFFFFF);
     alignas(32) int32_t pairs[kMaxRings][3][8];
     for (int k = 0; k < kDirections; ++k) {
         __m256i budget = startBudget;
@@ -308,24 +310,43 @@ __attribute__((target("avx2"))) void SharpenKernel::smoothEight(const int16_t* w
             walking = goesOn;
             if (_mm256_testz_si256(walking, walking)) break;
         }
-        alignas(32) int32_t stops[8];
+        // The weighted average of the rings passed, lane by lane: ring i below
+        // the lane's stop ring weighs w[i] (r[stop] - r[i]). Weights and pair
+        // sums are non-negative 32-bit values, so their products are taken
+        // unsigned into 64-bit sums, the even lanes and the odd ones apart.
+        alignas(32) int32_t stops[8], stopRadii[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(stops), stop);
+        int longest = 0;
         for (int l = 0; l < 8; ++l) {
-            const int s = stops[l];
-            const int64_t u = radii[s];
-            for (int i = 0; i < s; ++i) {
-                const int64_t e = weights[i] * (u - radii[i]);
-                sumR[l] += e * pairs[i][0][l];
-                sumG[l] += e * pairs[i][1][l];
-                sumB[l] += e * pairs[i][2][l];
-                total[l] += 2 * e;
+            stopRadii[l] = radii[stops[l]];
+            longest = std::max(longest, stops[l]);
+        }
+        const __m256i u = lanes(stopRadii);
+        for (int i = 0; i < longest; ++i) {
+            const __m256i e = _mm256_and_si256(
+                _mm256_mullo_epi32(_mm256_set1_epi32(weights[i]), _mm256_sub_epi32(u, _mm256_set1_epi32(radii[i]))),
+                _mm256_cmpgt_epi32(stop, _mm256_set1_epi32(i)));
+            const __m256i eOdd = _mm256_srli_epi64(e, 32);
+            for (int c = 0; c < 3; ++c) {
+                const __m256i pair = _mm256_load_si256(reinterpret_cast<const __m256i*>(pairs[i][c]));
+                evenSums[c] = _mm256_add_epi64(evenSums[c], _mm256_mul_epu32(e, pair));
+                oddSums[c] = _mm256_add_epi64(oddSums[c], _mm256_mul_epu32(eOdd, _mm256_srli_epi64(pair, 32)));
             }
+            evenSums[3] = _mm256_add_epi64(evenSums[3], _mm256_and_si256(e, lowHalves));
+            oddSums[3] = _mm256_add_epi64(oddSums[3], eOdd);
         }
     }
+    alignas(32) int64_t even[4][4], odd[4][4];
+    for (int c = 0; c < 4; ++c) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(even[c]), evenSums[c]);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(odd[c]), oddSums[c]);
+    }
+    auto sum = [&](int c, int l) { return l % 2 == 0 ? even[c][l / 2] : odd[c][l / 2]; };
     alignas(32) int32_t flats[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(flats), flatSum);
     for (int l = 0; l < 8; ++l)
-        out[l] = finish(flats[l], sumR[l], sumG[l], sumB[l], total[l], centres[0][l], centres[1][l], centres[2][l]);
+        out[l] = finish(flats[l], sum(0, l), sum(1, l), sum(2, l), 2 * sum(3, l), centres[0][l], centres[1][l],
+                        centres[2][l]);
 }
 
 void SharpenKernel::smoothRow(const int16_t* work, int row, SmoothedPixel* out) const {
