@@ -23,6 +23,7 @@
 #include "host/contact_sheet.h"
 #include "host/descriptor.h"
 #include "host/filter_run.h"
+#include "host/huge_pages.h"
 #include "host/image.h"
 #include "host/plugin.h"
 #include "host/plugin_settings.h"
@@ -1045,6 +1046,7 @@ int commandDemo(std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qm::host::preferHugePages(argv);
     // Lines reach a pipe or file in the order they were made.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     std::vector<std::string> args;

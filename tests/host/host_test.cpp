@@ -1,10 +1,20 @@
-// Settings files and the host's descriptor procedures.
+// Settings files, the host's descriptor procedures and its start-up choice of huge pages.
 #include <gtest/gtest.h>
 
 #include "host/descriptor.h"
+#include "host/huge_pages.h"
 #include "host/settings_file.h"
 
 using namespace qm::host;
+
+TEST(HugePages, AskedForUnlessTheEnvironmentAlreadyChooses) {
+    EXPECT_EQ(qm::host::tunablesWithHugePages(nullptr), "glibc.malloc.hugetlb=1");
+    EXPECT_EQ(qm::host::tunablesWithHugePages(""), "glibc.malloc.hugetlb=1");
+    EXPECT_EQ(qm::host::tunablesWithHugePages("glibc.malloc.check=3"), "glibc.malloc.check=3:glibc.malloc.hugetlb=1");
+    // A choice already made, ours after the restart or the user's, stays.
+    EXPECT_EQ(qm::host::tunablesWithHugePages("glibc.malloc.hugetlb=0"), std::nullopt);
+    EXPECT_EQ(qm::host::tunablesWithHugePages("a.b=1:glibc.malloc.hugetlb=1"), std::nullopt);
+}
 
 TEST(SettingsFile, ParsesKeysAndValuesAndNamesTheBadLine) {
     DescriptorItems items;
