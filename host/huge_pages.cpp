@@ -24,8 +24,14 @@ void preferHugePages(char** argv) {
     if (!wanted) return;
     const std::string before = current ? current : "";
     const bool wasSet = current != nullptr;
+    // The program's own file by its name, so that it keeps its name in
+    // process lists.
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return;
+    self[length] = '\0';
     if (setenv(kVariable, wanted->c_str(), 1) != 0) return;
-    execv("/proc/self/exe", argv);
+    execv(self, argv);
     // Not restarted: leave the environment as it came.
     if (wasSet) setenv(kVariable, before.c_str(), 1);
     else unsetenv(kVariable);
