@@ -32,7 +32,10 @@ bool BlurKernel::ensure(int n, int width) {
     return true;
 }
 
-int32_t BlurKernel::blurAt(const int16_t* line, int length, int p) const {
+// Up to 1023 taps a pixel, twice: worth the wider registers where there are
+// any (integer sums, so the same result in any order).
+__attribute__((target_clones("avx2", "default"))) int32_t BlurKernel::blurAt(const int16_t* line, int length,
+                                                                              int p) const {
     // Tap i reads line[p + i - 511]; keep the taps in use that land on the line.
     const int lo = std::max(first_, kCentre - p);
     const int hi = std::min(kTaps - 1 - first_, kCentre - p + length - 1);
