@@ -83,25 +83,8 @@ void luminancePixel(TextureSession& ts, const fw::RenderRegion& r, int x, int y)
 
 // Answers the cell's texture value, for the image's sum.
 int reliefPixel(TextureSession& ts, const fw::RenderRegion& r, int x, int y) {
-    const ReliefKernel& k = ts.tables.kernel;
-    const auto& roots = fourthRoots();
-    const int w = r.width, h = r.height;
-    const uint16_t* lum = ts.luminance.data();
-    auto at = [&](int yy, int xx) {
-        return static_cast<int>(lum[static_cast<size_t>(clampIndex(yy, h)) * static_cast<size_t>(w) +
-                                    static_cast<size_t>(clampIndex(xx, w))]);
-    };
-    int64_t ring = 0, first = 0, second = 0;
-    for (const ReliefTap& t : k.taps) {
-        const int diff = at(y + t.dy, x + t.dx) - at(y - t.dy, x - t.dx);
-        ring += int64_t{t.ring} * roots[static_cast<size_t>(std::abs(diff) & 0x3FFF)];
-        first += int64_t{diff} * t.first;
-        second += int64_t{diff} * t.second;
-    }
-    ReliefCell& cell = ts.relief[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)];
-    cell.texture = static_cast<int16_t>(50 * ring / k.ringSum);
-    cell.first = static_cast<int16_t>(first / k.firstSum);
-    cell.second = static_cast<int16_t>(second / k.secondSum);
+    ReliefCell& cell = ts.relief[static_cast<size_t>(y) * static_cast<size_t>(r.width) + static_cast<size_t>(x)];
+    cell = reliefAt(ts.tables.kernel, ts.luminance.data(), r.width, r.height, x, y);
     return cell.texture;
 }
 

@@ -25,11 +25,6 @@ namespace qm::marbleloom {
 enum class DialogView { Preview, PatternViewer, PatternEditor };
 
 // One pixel of the relief analysis.
-struct ReliefCell {
-    int16_t texture = 0;  // trunc(50 T)
-    int16_t first = 0, second = 0;
-};
-
 struct TextureSession : fw::FilterData {
     PatternLibrary library;
     std::array<PatternSlot, 3> layers;  // layers 1, 2, 3

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <numbers>
 
@@ -53,6 +54,41 @@ ReliefKernel makeReliefKernel(int reliefSmoothness) {
     k.firstSum = std::max(firstSum, 1);
     k.secondSum = std::max(secondSum, 1);
     return k;
+}
+
+ReliefCell reliefAt(const ReliefKernel& k, const uint16_t* luminance, int width, int height, int x, int y,
+                    bool clampAlways) {
+    const auto& roots = fourthRoots();
+    int64_t ring = 0, first = 0, second = 0;
+    auto sum = [&](auto difference) {
+        for (const ReliefTap& t : k.taps) {
+            const int diff = difference(t);
+            ring += int64_t{t.ring} * roots[static_cast<size_t>(std::abs(diff) & 0x3FFF)];
+            first += int64_t{diff} * t.first;
+            second += int64_t{diff} * t.second;
+        }
+    };
+    // Taps reach rings - 1 pixels.
+    const int reach = k.rings - 1;
+    if (!clampAlways && x >= reach && y >= reach && x < width - reach && y < height - reach) {
+        const uint16_t* centre = luminance + static_cast<ptrdiff_t>(y) * width + x;
+        sum([&](const ReliefTap& t) {
+            const ptrdiff_t offset = static_cast<ptrdiff_t>(t.dy) * width + t.dx;
+            return static_cast<int>(centre[offset]) - static_cast<int>(centre[-offset]);
+        });
+    } else {
+        auto at = [&](int yy, int xx) {
+            return static_cast<int>(luminance[static_cast<size_t>(std::clamp(yy, 0, height - 1)) *
+                                                  static_cast<size_t>(width) +
+                                              static_cast<size_t>(std::clamp(xx, 0, width - 1))]);
+        };
+        sum([&](const ReliefTap& t) { return at(y + t.dy, x + t.dx) - at(y - t.dy, x - t.dx); });
+    }
+    ReliefCell cell;
+    cell.texture = static_cast<int16_t>(50 * ring / k.ringSum);
+    cell.first = static_cast<int16_t>(first / k.firstSum);
+    cell.second = static_cast<int16_t>(second / k.secondSum);
+    return cell;
 }
 
 const std::array<uint8_t, 16384>& fourthRoots() {

@@ -26,6 +26,16 @@ struct ReliefKernel {
 };
 ReliefKernel makeReliefKernel(int reliefSmoothness);
 
+struct ReliefCell {
+    int16_t texture = 0;  // trunc(50 T)
+    int16_t first = 0, second = 0;
+};
+// The relief at (x, y) of a width x height luminance map (R + G + B), its
+// taps clamped to the map. Pixels whose taps all stay inside skip the clamps
+// unless clampAlways (the plain path, for comparison).
+ReliefCell reliefAt(const ReliefKernel& k, const uint16_t* luminance, int width, int height, int x, int y,
+                    bool clampAlways = false);
+
 // trunc(k^0.25) for k = 0..16383.
 const std::array<uint8_t, 16384>& fourthRoots();
 // l + ((l^2 / 64) l / 64) / 64 for l = 0..2047.

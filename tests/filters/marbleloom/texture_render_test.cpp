@@ -4,8 +4,12 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/host/preview_buffers.h"
+#include "host/image.h"
 #include "tests/filters/marbleloom/texture_harness.h"
 
 namespace qm::marbleloom {
@@ -106,6 +110,37 @@ TEST(TextureTables, ReliefKernel) {
     // Wider kernels for smoother relief.
     EXPECT_EQ(makeReliefKernel(50).rings, 27 / 5 + 4);
     EXPECT_EQ(makeReliefKernel(0).rings, 4);
+}
+
+TEST(TextureTables, ReliefInsideTheMarginIsTheClampedRelief) {
+    // The bundled photograph's R + G + B, and maps smaller than the kernel,
+    // for the narrowest and some wider kernels.
+    host::Image photo;
+    std::string error;
+    ASSERT_TRUE(host::loadImage(std::string(QM_SOURCE_DIR) + "/samples/seeding.jpg", photo, error)) << error;
+    for (const auto& [width, height] : {std::pair{320, 180}, std::pair{1, 1}, std::pair{7, 3}, std::pair{12, 40}})
+        for (int smoothness : {0, 5, 40, 100}) {
+            SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " smoothness " +
+                         std::to_string(smoothness));
+            const ReliefKernel k = makeReliefKernel(smoothness);
+            std::vector<uint16_t> luminance(static_cast<size_t>(width) * static_cast<size_t>(height));
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    uint32_t sum = 0;
+                    for (int c = 0; c < 3; ++c) sum += photo.sample(x * 5, y * 5, c);
+                    luminance[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                        static_cast<uint16_t>(sum);
+                }
+            int differing = 0;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const ReliefCell fast = reliefAt(k, luminance.data(), width, height, x, y);
+                    const ReliefCell plain = reliefAt(k, luminance.data(), width, height, x, y, true);
+                    differing += fast.texture != plain.texture || fast.first != plain.first ||
+                                 fast.second != plain.second;
+                }
+            EXPECT_EQ(differing, 0);
+        }
 }
 
 TEST(TextureTables, CurvesAndSelection) {
