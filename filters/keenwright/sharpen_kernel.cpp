@@ -189,11 +189,6 @@ SmoothedPixel SharpenKernel::smooth(const int16_t* work, int column, int row) co
 
 namespace {
 
-// Columns -kPad .. width + kPad - 1 of every plane row: a lane group's eight
-// columns, its start limited to -kPad .. width - 1, read clamped columns only.
-constexpr int kPad = 8;
-constexpr size_t kFetchAhead = 128;  // samples: sixteen groups
-
 __attribute__((target("avx2"))) inline __m256i loadEight(const int16_t* at) {
     return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
 }
@@ -207,34 +202,14 @@ __attribute__((target("avx2"))) inline __m256i squaredDifference(__m256i sample,
     return _mm256_mullo_epi32(d, d);
 }
 
-// The same place in the three planes.
-inline void fetchEarly(const int16_t* at, size_t planeSize) {
-    _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(at + planeSize), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(at + 2 * planeSize), _MM_HINT_T0);
-}
-
 }  // namespace
 
 void SharpenKernel::loadPlanes(const int16_t* work) {
-    const int w = inputs_.width, h = inputs_.height;
-    if (!lanesApply_ || w < kPad || h < 1) return releasePlanes();
-    planeStride_ = static_cast<size_t>(w) + 2 * kPad;
-    planes_.resize(planeStride_ * static_cast<size_t>(h) * 3);
-    for (int y = 0; y < h; ++y) {
-        const int16_t* source = work + static_cast<size_t>(y) * static_cast<size_t>(w) * 3;
-        for (size_t c = 0; c < 3; ++c) {
-            int16_t* row = planes_.data() + (c * static_cast<size_t>(h) + static_cast<size_t>(y)) * planeStride_;
-            for (int x = -kPad; x < w + kPad; ++x)
-                row[x + kPad] = source[static_cast<size_t>(std::max(std::min(x, w - 2), 0)) * 3 + c];
-        }
-    }
+    if (!lanesApply_ || inputs_.width < Planes::kPad || inputs_.height < 1) return releasePlanes();
+    planes_.load(work, inputs_.width, inputs_.height);
 }
 
-void SharpenKernel::releasePlanes() {
-    planes_.clear();
-    planes_.shrink_to_fit();
-}
+void SharpenKernel::releasePlanes() { planes_.release(); }
 
 // smooth<true> for eight neighbours in the lanes of AVX2 registers, from the
 // planes. Every lane walks to the ring where its own walk ends; a lane that
@@ -244,11 +219,12 @@ void SharpenKernel::releasePlanes() {
 // the two halves; thresholds above every squared difference are limited to
 // the largest int32, which compares alike; budgets and costs stay within
 // the bound prepare checks.
-__attribute__((target("avx2"))) void SharpenKernel::smoothEight(const int16_t* work, const RowStep* steps, int column,
+__attribute__((target("avx2"))) void SharpenKernel::smoothEight(const int16_t* work, const Planes::Step* steps, int column,
                                                                 int row, SmoothedPixel* out) const {
-    const int width = inputs_.width, height = inputs_.height;
-    const size_t planeSize = planeStride_ * static_cast<size_t>(height);
-    const int16_t* planeR = planes_.data() + kPad;
+    const int width = inputs_.width;
+    const int16_t* planeR = planes_.plane(0);
+    const int16_t* planeG = planes_.plane(1);
+    const int16_t* planeB = planes_.plane(2);
     const int16_t* centre = work + 3 * (static_cast<std::ptrdiff_t>(row) * width + column);
     alignas(32) int32_t centres[3][8], edges[8], budgets[8];
     for (int l = 0; l < 8; ++l) {
@@ -275,15 +251,12 @@ __attribute__((target("avx2"))) void SharpenKernel::smoothEight(const int16_t* w
         __m256i walking = _mm256_set1_epi32(-1);
         __m256i stop = zero;
         for (int j = 0;; ++j) {
-            const RowStep& e = steps[static_cast<size_t>(j * kDirections + k)];
-            const size_t plusAt = e.plusRow + static_cast<size_t>(std::clamp(column + e.dx, -kPad, width - 1));
-            const size_t minusAt = e.minusRow + static_cast<size_t>(std::clamp(column - e.dx, -kPad, width - 1));
-            fetchEarly(planeR + plusAt + kFetchAhead, planeSize);
-            fetchEarly(planeR + minusAt + kFetchAhead, planeSize);
-            const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeR + planeSize + plusAt),
-                          pb = loadEight(planeR + 2 * planeSize + plusAt);
-            const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeR + planeSize + minusAt),
-                          mb = loadEight(planeR + 2 * planeSize + minusAt);
+            const Planes::Step& e = steps[static_cast<size_t>(j * kDirections + k)];
+            const auto [plusAt, minusAt] = planes_.places(e, column);
+            const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeG + plusAt),
+                          pb = loadEight(planeB + plusAt);
+            const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeG + minusAt),
+                          mb = loadEight(planeB + minusAt);
             const __m256i d0 = squaredDifference(pr, cr), d1 = squaredDifference(pg, cg),
                           d2 = squaredDifference(pb, cb);
             const __m256i d3 = squaredDifference(mr, cr), d4 = squaredDifference(mg, cg),
@@ -355,12 +328,8 @@ void SharpenKernel::smoothRow(const int16_t* work, int row, SmoothedPixel* out) 
     int x = 0;
     if (eightAtOnce && !planes_.empty()) {
         // Where each entry's samples lie in the planes for this row.
-        auto rowAt = [&](int y) {
-            return static_cast<size_t>(std::max(std::min(y, inputs_.height - 2), 0)) * planeStride_;
-        };
-        std::vector<RowStep> steps(entries_.size());
-        for (size_t i = 0; i < entries_.size(); ++i)
-            steps[i] = RowStep{rowAt(row + entries_[i].dy), rowAt(row - entries_[i].dy), entries_[i].dx};
+        std::vector<Planes::Step> steps;
+        planes_.stepsFor(entries_, row, steps);
         for (; x + 8 <= width; x += 8) smoothEight(work, steps.data(), x, row, out + x);
     }
     for (; x < width; ++x) out[x] = smoothPixel(work, x, row);

@@ -14,6 +14,8 @@
 #include <span>
 #include <vector>
 
+#include "framework/host/clamped_planes.h"
+
 namespace qm::keenwright {
 
 constexpr int kDirections = 16;
@@ -98,11 +100,8 @@ private:
                          int32_t g0, int32_t b0) const;
     template <bool Border>
     SmoothedPixel smooth(const int16_t* work, int column, int row) const;
-    struct RowStep {
-        std::size_t plusRow = 0, minusRow = 0;  // plane offsets of the clamped rows
-        int dx = 0;
-    };
-    void smoothEight(const int16_t* work, const RowStep* steps, int column, int row, SmoothedPixel* out) const;
+    using Planes = fw::ClampedPlanes<int16_t>;
+    void smoothEight(const int16_t* work, const Planes::Step* steps, int column, int row, SmoothedPixel* out) const;
 
     KernelInputs inputs_{};
     bool prepared_ = false;
@@ -116,8 +115,7 @@ private:
     int entryCount_ = 0;
     int64_t flatThreshold_ = 0;  // V
     bool lanesApply_ = false;    // the lanes' 32-bit budgets cannot overflow
-    std::vector<int16_t> planes_;  // 3 planes of height rows of planeStride_
-    std::size_t planeStride_ = 0;
+    Planes planes_;
 };
 
 // The sharpening of pass 2, all in extended precision.

@@ -397,32 +397,12 @@ Smoothed HdKernel::smoothPixel(const int16_t* work, int column, int row) const {
     });
 }
 
-// Columns -kPad .. width + kPad - 1 of every plane row: a lane group's eight
-// columns, its start limited to -kPad .. width - 1, read clamped columns only.
-constexpr int kPad = 8;
-constexpr size_t kFetchAhead = 128;  // bytes: sixteen groups
-
 void HdKernel::loadPlanes(const int16_t* work) {
-    if (!lanesApply_ || width_ < kPad) return releasePlanes();
-    planeStride_ = static_cast<size_t>(width_) + 2 * kPad;
-    planes_.resize(planeStride_ * static_cast<size_t>(height_) * 3);
-    const int w = width_;
-    for (int y = 0; y < height_; ++y) {
-        const int16_t* source = work + static_cast<size_t>(y) * static_cast<size_t>(w) * 3;
-        for (size_t c = 0; c < 3; ++c) {
-            uint8_t* row = planes_.data() + (c * static_cast<size_t>(height_) + static_cast<size_t>(y)) * planeStride_;
-            for (int x = -kPad; x < w + kPad; ++x) {
-                const int from = std::max(std::min(x, w - 2), 0);
-                row[x + kPad] = static_cast<uint8_t>(source[static_cast<size_t>(from) * 3 + c]);
-            }
-        }
-    }
+    if (!lanesApply_ || width_ < Planes::kPad) return releasePlanes();
+    planes_.load(work, width_, height_);
 }
 
-void HdKernel::releasePlanes() {
-    planes_.clear();
-    planes_.shrink_to_fit();
-}
+void HdKernel::releasePlanes() { planes_.release(); }
 
 namespace {
 
@@ -433,13 +413,6 @@ __attribute__((target("avx2"))) inline __m256i loadEight(const uint8_t* at) {
 
 __attribute__((target("avx2"))) inline __m256i lanes(const int32_t* values) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
-}
-
-// The same place in the three planes.
-inline void fetchEarly(const uint8_t* at, size_t planeSize) {
-    _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(at + planeSize), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(at + 2 * planeSize), _MM_HINT_T0);
 }
 
 // Lanes whose sample differs from the centre by more than the reach.
@@ -477,11 +450,12 @@ __attribute__((target("avx2"))) void divideEight(const int32_t* numerators, cons
 // walk<true> with clamped samples, for the eight pixels from (column, row),
 // in the lanes of AVX2 registers. Each lane walks until its own walk ends; a
 // lane that has ended goes on with the others and keeps nothing.
-__attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, const RowStep* steps, int column, int row,
+__attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, const Planes::Step* steps, int column, int row,
                                                            Smoothed* out) const {
-    const int w = width_, h = height_;
-    const size_t planeSize = planeStride_ * static_cast<size_t>(h);
-    const uint8_t* planeR = planes_.data() + kPad;
+    const int w = width_;
+    const uint8_t* planeR = planes_.plane(0);
+    const uint8_t* planeG = planes_.plane(1);
+    const uint8_t* planeB = planes_.plane(2);
     // The centres from work: the planes' last column holds the clamped one.
     const int16_t* centre = work + (static_cast<size_t>(row) * static_cast<size_t>(w) + static_cast<size_t>(column)) * 3;
     alignas(32) int32_t centres[3][8], reaches[3][8], flat[8];
@@ -510,17 +484,12 @@ __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, 
         __m256i weightSum = _mm256_setzero_si256();
         __m256i plus[3] = {}, minus[3] = {};
         for (int j = 0; j < rings; ++j) {
-            const RowStep& e = steps[static_cast<size_t>(j * kDirections + k)];
-            const size_t plusAt = e.plusRow + static_cast<size_t>(std::clamp(column + e.dx, -kPad, w - 1));
-            const size_t minusAt = e.minusRow + static_cast<size_t>(std::clamp(column - e.dx, -kPad, w - 1));
-            // The groups to the right read the same rows: fetch them early
-            // (each step's six samples lie on rows far apart).
-            fetchEarly(planeR + plusAt + kFetchAhead, planeSize);
-            fetchEarly(planeR + minusAt + kFetchAhead, planeSize);
-            const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeR + planeSize + plusAt),
-                          pb = loadEight(planeR + 2 * planeSize + plusAt);
-            const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeR + planeSize + minusAt),
-                          mb = loadEight(planeR + 2 * planeSize + minusAt);
+            const Planes::Step& e = steps[static_cast<size_t>(j * kDirections + k)];
+            const auto [plusAt, minusAt] = planes_.places(e, column);
+            const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeG + plusAt),
+                          pb = loadEight(planeB + plusAt);
+            const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeG + minusAt),
+                          mb = loadEight(planeB + minusAt);
             const __m256i asymmetry = _mm256_abs_epi32(
                 _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(pr, pg), pb),
                                  _mm256_add_epi32(_mm256_add_epi32(mr, mg), mb)));
@@ -576,10 +545,8 @@ void HdKernel::smoothRow(const int16_t* work, int row, Smoothed* out) const {
     int x = 0;
     if (eightAtOnce && !planes_.empty() && width_ >= 8) {
         // Where each entry's samples lie in the planes for this row.
-        std::vector<RowStep> steps(entries_.size());
-        auto rowAt = [&](int y) { return static_cast<size_t>(std::max(std::min(y, height_ - 2), 0)) * planeStride_; };
-        for (size_t i = 0; i < entries_.size(); ++i)
-            steps[i] = RowStep{rowAt(row + entries_[i].dy), rowAt(row - entries_[i].dy), entries_[i].dx};
+        std::vector<Planes::Step> steps;
+        planes_.stepsFor(entries_, row, steps);
         for (; x + 8 <= width_; x += 8) smoothEight(work, steps.data(), x, row, out + x);
     }
     for (; x < width_; ++x) out[x] = smoothPixel(work, x, row);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/host/clamped_planes.h"
 #include "framework/host/render_state.h"
 #include "filters/keenwrighthd/hd_settings.h"
 #include "framework/settings/record.h"
@@ -131,11 +132,8 @@ private:
     Smoothed walk(const int16_t* work, std::size_t centre, Sample sample) const;
     template <typename Sample>
     Smoothed walkWith(const int16_t* work, std::size_t centre, Sample sample) const;
-    struct RowStep {
-        std::size_t plusRow = 0, minusRow = 0;  // plane offsets of the clamped rows
-        int dx = 0;
-    };
-    void smoothEight(const int16_t* work, const RowStep* steps, int column, int row, Smoothed* out) const;
+    using Planes = fw::ClampedPlanes<uint8_t>;
+    void smoothEight(const int16_t* work, const Planes::Step* steps, int column, int row, Smoothed* out) const;
 
     SmoothingKey last_;
     int dirty_ = 1;
@@ -150,8 +148,7 @@ private:
     bool lanesApply_ = false;
     std::vector<int32_t> cappedCost_;  // cost_ limited to kBudget + 1
     std::array<int32_t, 256> flatReach_{};
-    std::vector<uint8_t> planes_;      // 3 planes of height rows of planeStride_
-    std::size_t planeStride_ = 0;
+    Planes planes_;
 };
 
 // Division of a step's weight by 4a + 100 as a multiply and shift: exact for
