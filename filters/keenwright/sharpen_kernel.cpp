@@ -186,7 +186,6 @@ SmoothedPixel SharpenKernel::smooth(const int16_t* work, int column, int row) co
     return finish(flatSum, sumR, sumG, sumB, total, r0, g0, b0);
 }
 
-
 namespace {
 
 __attribute__((target("avx2"))) inline __m256i loadEight(const int16_t* at) {
@@ -205,7 +204,7 @@ __attribute__((target("avx2"))) inline __m256i squaredDifference(__m256i sample,
 }  // namespace
 
 void SharpenKernel::loadPlanes(const int16_t* work) {
-    if (!lanesApply_ || inputs_.width < Planes::kPad || inputs_.height < 1) return releasePlanes();
+    if (!lanesApply_) return releasePlanes();
     planes_.load(work, inputs_.width, inputs_.height);
 }
 

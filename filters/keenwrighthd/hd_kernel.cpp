@@ -291,7 +291,9 @@ void HdKernel::prepare(const HdSettings& settings, int q0, int regionWidth, int 
     for (int v = 0; v < 256; ++v) {
         const int32_t* row = cappedCost_.data() + static_cast<size_t>(v) * 256;
         int d = 0;
-        while (d < 255 && (v - d - 1 < 0 || row[v - d - 1] == row[v]) && (v + d + 1 > 255 || row[v + d + 1] == row[v])) ++d;
+        while (d < 255 && (v - d - 1 < 0 || row[v - d - 1] == row[v]) &&
+               (v + d + 1 > 255 || row[v + d + 1] == row[v]))
+            ++d;
         flatReach_[static_cast<size_t>(v)] = d;
     }
 }
@@ -398,7 +400,7 @@ Smoothed HdKernel::smoothPixel(const int16_t* work, int column, int row) const {
 }
 
 void HdKernel::loadPlanes(const int16_t* work) {
-    if (!lanesApply_ || width_ < Planes::kPad) return releasePlanes();
+    if (!lanesApply_) return releasePlanes();
     planes_.load(work, width_, height_);
 }
 
@@ -543,7 +545,7 @@ __attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, 
 void HdKernel::smoothRow(const int16_t* work, int row, Smoothed* out) const {
     static const bool eightAtOnce = __builtin_cpu_supports("avx2");
     int x = 0;
-    if (eightAtOnce && !planes_.empty() && width_ >= 8) {
+    if (eightAtOnce && !planes_.empty()) {
         // Where each entry's samples lie in the planes for this row.
         std::vector<Planes::Step> steps;
         planes_.stepsFor(entries_, row, steps);

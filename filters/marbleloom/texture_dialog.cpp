@@ -1,7 +1,6 @@
 #include "filters/marbleloom/texture_dialog.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 

@@ -25,7 +25,9 @@ public:
         int dx = 0;
     };
 
+    // Images narrower than one group of lanes get no planes (empty()).
     void load(const int16_t* work, int width, int height) {
+        if (width < kPad || height < 1) return release();
         width_ = width;
         height_ = height;
         stride_ = static_cast<std::size_t>(width) + 2 * kPad;
