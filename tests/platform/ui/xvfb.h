@@ -74,7 +74,18 @@ public:
             return false;
         }
         display_ = ":" + number.substr(0, number.find('\n'));
-        return true;
+        // The number comes once the server listens; a loaded machine has been
+        // seen to refuse the first clients even so. Wait until one gets in.
+        for (int tries = 0; tries < 100; ++tries) {
+            if (Display* d = XOpenDisplay(display_.c_str())) {
+                XCloseDisplay(d);
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        why = "Xvfb's display " + display_ + " takes no clients";
+        stop();
+        return false;
     }
 
     void stop() {
