@@ -1,7 +1,9 @@
 #include "framework/host/transfer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <vector>
 
 namespace qm::fw {
 namespace {
@@ -14,28 +16,51 @@ ptrdiff_t at(int row, int32_t stride, ptrdiff_t column) {
     return static_cast<ptrdiff_t>(row) * stride + column;
 }
 
-// The walk of the area average along one line: count input samples into
-// output values until outCount are complete. Each input pixel gives the part
-// f of itself to the open output, the rest (1 - f) to the next one.
-template <class Read, class Store>
-void areaAverageWalk(int count, long double s, int outCount, Read read, Store store) {
-    long double d = 0;
-    int j = 0;
-    long double edge = s;  // s x (j + 1)
-    for (int i = 0; i < count && j < outCount; ++i) {
-        const long double g = read(i);
-        const long double f = std::min(edge - static_cast<long double>(i), 1.0L);
-        d += f * g;
-        if (static_cast<long double>(i + 1) >= edge) {
-            const long double mean = d / s;
-            // The clamp only guards the conversion; the mean of bytes is a byte.
-            store(j, static_cast<uint8_t>(std::clamp(static_cast<int>(mean), 0, 255)));
-            d = g * (1 - f);
-            ++j;
-            edge = s * static_cast<long double>(j + 1);
+// The walk of the area average along a line of `count` samples into
+// `outCount` values: each input pixel gives the part f of itself to the open
+// output and the rest (1 - f) to the next one. Its shape depends only on the
+// scale s, so it is worked out once for every line.
+//
+// The walk is exact in integers. s is a float of at most 24 significant bits,
+// so with the unit 2^-k, k = max(0, 24 - exponent), s is a whole number S of
+// units, and so are every edge s (j + 1), every part f and every sum of
+// parts times bytes. Long double arithmetic (64 bits) holds all of these
+// exactly as well, and its one rounding, of d / s, cannot reach the next
+// integer, since S (q + 1) stays far below 2^64. So truncating d / s in long
+// double gives the integer quotient D / S.
+struct AreaWalk {
+    std::vector<int32_t> part;    // f of sample i, in units
+    std::vector<int32_t> closes;  // the output that sample i completes, or -1
+    int64_t one = 1;              // 1 in units
+    int64_t S = 1;                // s in units
+    int used = 0;                 // samples read before the last output completes
+
+    AreaWalk(int count, long double s, int outCount) {
+        // The preview copy never asks for more outputs than samples; beyond
+        // 2^31 neither would fit an int.
+        if (count <= 0 || outCount <= 0 || !(s >= 1) || s >= 2147483648.0L) return;
+        int e = 0;
+        std::frexp(s, &e);
+        const int k = std::max(0, 24 - e);
+        one = int64_t{1} << k;
+        S = static_cast<int64_t>(std::ldexp(s, k));
+        part.resize(static_cast<size_t>(count));
+        closes.resize(static_cast<size_t>(count));
+        int64_t edge = S;
+        for (int i = 0, j = 0; i < count && j < outCount; ++i, ++used) {
+            const int64_t at = int64_t{i} << k;
+            part[static_cast<size_t>(i)] = static_cast<int32_t>(std::min(edge - at, one));
+            closes[static_cast<size_t>(i)] = -1;
+            if (at + one >= edge) {
+                closes[static_cast<size_t>(i)] = j++;
+                edge = S * (j + 1);
+            }
         }
     }
-}
+
+    // The clamp only guards the conversion; the mean of bytes is a byte.
+    uint8_t mean(int64_t sum) const { return static_cast<uint8_t>(std::clamp<int64_t>(sum / S, 0, 255)); }
+};
 
 // An image plane sample as a byte for the copy; 16-bit values of 32768 and up
 // read as 255.
@@ -46,22 +71,39 @@ uint8_t copySample(const uint8_t* p, bool sixteenBit) {
 }
 
 // Horizontal walk of every source row into the scratch, then the vertical walk
-// of the copy's columns into `out` (sample index (j x outStride + i) x outStep).
+// of the copy's columns into `out` (sample index (j x outStride + i) x outStep),
+// a scratch row at a time with every column's sum side by side.
 template <class ReadSample>
 void reduce(int W, int H, long double s, int outW, int outH, uint8_t* scratch, int32_t rowStep,
             ReadSample readSample, uint8_t* out, int outStride, int outStep) {
+    const AreaWalk across(W, s, outW), down(H, s, outH);
     for (int r = 0; r < H; ++r) {
         uint8_t* line = scratch + at(r, rowStep, 0);
-        areaAverageWalk(
-            W, s, outW, [&](int i) { return static_cast<long double>(readSample(r, i)); },
-            [&](int j, uint8_t v) { line[j] = v; });
+        int64_t d = 0;
+        for (int i = 0; i < across.used; ++i) {
+            const int64_t g = readSample(r, i), f = across.part[static_cast<size_t>(i)];
+            d += f * g;
+            if (const int j = across.closes[static_cast<size_t>(i)]; j >= 0) {
+                line[j] = across.mean(d);
+                d = g * (across.one - f);
+            }
+        }
     }
-    for (int i = 0; i < outW; ++i) {
-        areaAverageWalk(
-            H, s, outH, [&](int k) { return static_cast<long double>(scratch[at(k, rowStep, i)]); },
-            [&](int j, uint8_t v) {
-                out[(static_cast<ptrdiff_t>(j) * outStride + i) * outStep] = v;
-            });
+    std::vector<int64_t> sums(static_cast<size_t>(std::max(outW, 0)), 0);
+    for (int k = 0; k < down.used; ++k) {
+        const uint8_t* line = scratch + at(k, rowStep, 0);
+        const int64_t f = down.part[static_cast<size_t>(k)], rest = down.one - f;
+        const int j = down.closes[static_cast<size_t>(k)];
+        if (j < 0) {
+            for (int i = 0; i < outW; ++i) sums[static_cast<size_t>(i)] += f * line[i];
+            continue;
+        }
+        uint8_t* row = out + static_cast<ptrdiff_t>(j) * outStride * outStep;
+        for (int i = 0; i < outW; ++i) {
+            const int64_t g = line[i];
+            row[static_cast<ptrdiff_t>(i) * outStep] = down.mean(sums[static_cast<size_t>(i)] + f * g);
+            sums[static_cast<size_t>(i)] = g * rest;
+        }
     }
 }
 

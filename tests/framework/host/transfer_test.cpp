@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 using namespace qm::fw;
@@ -278,6 +280,90 @@ TEST(PreviewCopy, IsTheExactAreaAverageAtAFractionalScale) {
             ASSERT_EQ(preview.copy[static_cast<size_t>(j * 900 + i) * 3 + 2], 255) << i << "," << j;
     // Below the copy the preview area carries no image data.
     EXPECT_EQ(preview.copy[static_cast<size_t>(300 * 900) * 3 + 2], 0);
+}
+
+// The walk as first written, in long double: the copy must match it byte for byte.
+void referenceWalk(int count, long double s, int outCount, const std::function<int(int)>& read,
+                   const std::function<void(int, uint8_t)>& store) {
+    long double d = 0, edge = s;
+    int j = 0;
+    for (int i = 0; i < count && j < outCount; ++i) {
+        const long double g = read(i);
+        const long double f = std::min(edge - static_cast<long double>(i), 1.0L);
+        d += f * g;
+        if (static_cast<long double>(i + 1) >= edge) {
+            store(j, static_cast<uint8_t>(std::clamp(static_cast<int>(d / s), 0, 255)));
+            d = g * (1 - f);
+            ++j;
+            edge = s * static_cast<long double>(j + 1);
+        }
+    }
+}
+
+std::vector<uint8_t> referencePlane(int W, int H, float scale, int outW, int outH,
+                                    const std::function<int(int, int)>& sample) {
+    const long double s = scale >= 1.0f ? static_cast<long double>(scale) : 1.0L;
+    std::vector<uint8_t> rows(static_cast<size_t>(W) * static_cast<size_t>(H)), plane(static_cast<size_t>(outW * outH));
+    for (int r = 0; r < H; ++r)
+        referenceWalk(W, s, outW, [&](int i) { return sample(i, r); },
+                      [&](int j, uint8_t v) { rows[static_cast<size_t>(r) * static_cast<size_t>(W) + static_cast<size_t>(j)] = v; });
+    for (int i = 0; i < outW; ++i)
+        referenceWalk(H, s, outH, [&](int k) { return int(rows[static_cast<size_t>(k) * static_cast<size_t>(W) + static_cast<size_t>(i)]); },
+                      [&](int j, uint8_t v) { plane[static_cast<size_t>(j * outW + i)] = v; });
+    return plane;
+}
+
+TEST(PreviewCopy, EveryByteIsTheLongDoubleWalksAtEveryScale) {
+    struct Case {
+        int w, h;
+        float scale;
+        bool sixteen, mask;
+    };
+    const Case cases[] = {
+        {1600, 900, 1600.0f / 900.0f, false, true}, {3000, 1000, static_cast<float>(3000.0 / 900.0), false, false},
+        {6000, 400, 10.0f, false, true},           {4000, 300, 4000.0f / 600.0f, true, false},
+        {901, 77, 1.0001f, false, true},           {1201, 601, 2.0f, true, true},
+        {777, 555, 1.5f, false, false},            {2600, 2600, 257.3f, false, true},
+        {15, 8, 7.0f, false, true},                {1, 1, 1.0f, true, true},
+    };
+    for (const Case& c : cases) {
+        TestImage im(c.w, c.h, 3, c.sixteen, 5, c.mask);
+        uint32_t seed = static_cast<uint32_t>(c.w * 31 + c.h);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                const unsigned noise = lcg(seed);
+                im.set(x, y, 0, c.sixteen ? noise << 8 | lcg(seed) : noise);
+                im.set(x, y, 1, c.sixteen ? 65535u : 255u);  // a full plane's mean is full, never one less
+                im.set(x, y, 2, static_cast<unsigned>((x * 5 + y * 3) % 256) * (c.sixteen ? 257u : 1u));
+                if (c.mask) im.setMask(x, y, static_cast<uint8_t>(x * y % 256));
+            }
+        int32_t outStride = 0;
+        std::vector<uint8_t> out = outDataFor(im, outStride);
+        PreviewBuffers preview;
+        ASSERT_TRUE(preview.allocate(900, 600, 3, c.mask));
+        ASSERT_TRUE(makePreviewCopy(im.host(), out.data(), outStride, c.scale, preview));
+        const int outW = preview.copyWidth, outH = preview.copyHeight;
+        ASSERT_GT(outW * outH, 0) << c.w << "x" << c.h;
+        const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + " / " + std::to_string(c.scale);
+        for (int p = 0; p < 4; ++p) {
+            if (p == 3 && !c.mask) break;
+            const std::vector<uint8_t> expected = referencePlane(c.w, c.h, c.scale, outW, outH, [&](int x, int y) {
+                if (p == 3) return int(im.mask[static_cast<size_t>(y * im.maskStride + x)]);
+                const size_t o = im.offset(x, y, p);
+                if (!c.sixteen) return int(im.data[o]);
+                return (im.data[o + 1] & 0x80) ? 255 : (im.data[o + 1] << 1) | (im.data[o] >> 7);
+            });
+            int wrong = 0;
+            for (int j = 0; j < outH; ++j)
+                for (int i = 0; i < outW; ++i) {
+                    const size_t at = static_cast<size_t>(j * 900 + i);
+                    const uint8_t got = p == 3 ? preview.maskCopy[at] : preview.copy[at * 3 + static_cast<size_t>(p)];
+                    if (got != expected[static_cast<size_t>(j * outW + i)] && ++wrong <= 3)
+                        ADD_FAILURE() << what << " plane " << p << " at " << i << "," << j << ": " << int(got)
+                                      << " instead of " << int(expected[static_cast<size_t>(j * outW + i)]);
+                }
+        }
+    }
 }
 
 TEST(PreviewCopy, ScaleOneCopiesUnchanged) {
