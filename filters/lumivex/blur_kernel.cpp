@@ -8,6 +8,30 @@ namespace qm::lumivex {
 
 double BlurKernel::sigmaFor(int n) { return (0.2 * n + 1) * 0.3003866304256165; }
 
+void BlurKernel::buildBoxes() {
+    boxes_.clear();
+    useBoxes_ = false;
+    // Each level must be one run of taps: the weights rise to the centre and
+    // fall after it (a Gaussian's do; checked, not assumed).
+    const int top = weights_[kCentre];
+    for (int i = 0; i < kTaps; ++i) {
+        const int32_t next = i + 1 < kTaps ? weights_[static_cast<size_t>(i) + 1] : 0;
+        if (i < kCentre ? next < weights_[static_cast<size_t>(i)] : next > weights_[static_cast<size_t>(i)]) return;
+    }
+    // Two loads a box and pixel against a sixteenth of a multiply-add a tap,
+    // plus the tap sum's fixed cost; both give the same bytes.
+    const int taps = kTaps - 2 * first_;
+    if (!narrowSum_ || top <= 0 || 4 * top > taps + 80) return;
+    boxes_.reserve(static_cast<size_t>(top));
+    int lo = first_, hi = kTaps - 1 - first_;
+    for (int level = 1; level <= top; ++level) {
+        while (weights_[static_cast<size_t>(lo)] < level) ++lo;
+        while (weights_[static_cast<size_t>(hi)] < level) --hi;
+        boxes_.push_back(Box{lo - kCentre, hi - kCentre});
+    }
+    useBoxes_ = true;
+}
+
 bool BlurKernel::ensure(int n, int width) {
     if (n == builtN_ && width == builtWidth_) return false;
     const double sigma = sigmaFor(n);
@@ -27,6 +51,7 @@ bool BlurKernel::ensure(int n, int width) {
         prefix_[static_cast<size_t>(i) + 1] = prefix_[static_cast<size_t>(i)] + k;
     }
     narrowSum_ = prefix_[kTaps] <= 65535 && weights_[kCentre] <= 32767;
+    buildBoxes();
     builtN_ = n;
     builtWidth_ = width;
     return true;
@@ -34,7 +59,7 @@ bool BlurKernel::ensure(int n, int width) {
 
 // Up to 1023 taps a pixel, twice: worth the wider registers where there are
 // any (integer sums, so the same result in any order).
-__attribute__((target_clones("avx2", "default"))) int32_t BlurKernel::blurAt(const int16_t* line, int length,
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) int32_t BlurKernel::blurAt(const int16_t* line, int length,
                                                                               int p) const {
     // Tap i reads line[p + i - 511]; keep the taps in use that land on the line.
     const int lo = std::max(first_, kCentre - p);
@@ -55,6 +80,55 @@ __attribute__((target_clones("avx2", "default"))) int32_t BlurKernel::blurAt(con
     }
     const int64_t wsum = prefix_[static_cast<size_t>(hi) + 1] - prefix_[static_cast<size_t>(lo)];
     return static_cast<int32_t>((6 * sum) / (wsum + 1));
+}
+
+
+void BlurScratch::reserve(int length) {
+    prefix.resize(static_cast<size_t>(std::max(length, 0)) + 2 * BlurKernel::kCentre + 3);
+    sums.resize(kBlurBlock);
+}
+
+void BlurKernel::blurLine(const int16_t* line, int length, int from, int to, int16_t* out, ptrdiff_t outStep,
+                          BlurScratch& scratch) const {
+    if (!useBoxes_) {
+        for (int p = from; p < to; ++p) out[(p - from) * outStep] = static_cast<int16_t>(blurAt(line, length, p));
+        return;
+    }
+    // sums[m + pad] = line[0] + ... + line[m - 1], the ends held beyond the
+    // line, so a box cut off by an end sums just its taps on the line. The
+    // sums wrap at 32 bits, which a difference undoes: every box sum, and the
+    // level total (the tap sum), stays below 2^31 in size.
+    constexpr int pad = kCentre + 1;
+    uint32_t* sums = scratch.prefix.data() + pad;
+    std::fill(sums - pad, sums + 1, 0u);
+    uint32_t running = 0;
+    for (int m = 0; m < length; ++m) sums[m + 1] = running += static_cast<uint32_t>(line[m]);
+    std::fill(sums + length + 1, sums + length + pad + 1, running);
+
+    const int reach = kCentre - first_;
+    const double whole = static_cast<double>(prefix_[kTaps] + 1);
+    uint32_t* block = scratch.sums.data();
+    for (int start = from; start < to; start += kBlurBlock) {
+        const int count = std::min(kBlurBlock, to - start);
+        std::fill(block, block + count, 0u);
+        for (const Box& b : boxes_) {
+            const uint32_t* high = sums + start + b.hi + 1;
+            const uint32_t* low = sums + start + b.lo;
+            for (int t = 0; t < count; ++t) block[t] += high[t] - low[t];
+        }
+        for (int t = 0; t < count; ++t) {
+            const int p = start + t;
+            double divisor = whole;
+            if (p < reach || p >= length - reach) {
+                const int lo = std::max(first_, kCentre - p), hi = std::min(kTaps - 1 - first_, kCentre - p + length - 1);
+                divisor = static_cast<double>(prefix_[static_cast<size_t>(hi) + 1] - prefix_[static_cast<size_t>(lo)] + 1);
+            }
+            // Below 2^35 over at most 65536: the double quotient never rounds
+            // across an integer, so truncating it is the integer division.
+            const double tapSum = static_cast<double>(static_cast<int32_t>(block[t]));
+            out[(p - from) * outStep] = static_cast<int16_t>(static_cast<int32_t>(6 * tapSum / divisor));
+        }
+    }
 }
 
 }  // namespace qm::lumivex

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <new>
 
 #include "filters/lumivex/height_buffers.h"
 #include "filters/lumivex/lumivex_filter.h"
@@ -170,8 +172,59 @@ void beginLensPass(fw::RenderState& state, int pass) {
     if (pass == 4 && !lens.previewOff) lens.heightDirty = false;
 }
 
-void renderLensRows(fw::RenderState& state, fw::RowScratch*, int pass, int first, int last) {
+namespace {
+
+struct BlurLines : fw::RowScratch {
+    BlurScratch blur;
+};
+
+// Pass 2 over rows first .. last - 1: each row's blur, a column of the
+// transposed scratch each.
+void horizontalBlurRows(LensSession& lens, BlurScratch& scratch, int first, int last) {
+    const LensParams& p = lens.params;
+    for (int y = first; y < last; ++y)
+        lens.kernel.blurLine(lens.heightMap.data() + mapIndex(0, y, p.width), p.width, 0, p.width,
+                             lens.heightScratch.data() + y, p.height, scratch);
+}
+
+// Pass 3 over the loop's rows first .. last - 1, which name the pixels
+// first x width .. last x width - 1 in column-major order: the runs of the
+// columns they cover.
+void verticalBlurRows(LensSession& lens, BlurScratch& scratch, int first, int last) {
+    const LensParams& p = lens.params;
+    const int64_t end = int64_t{last} * p.width;
+    for (int64_t i = int64_t{first} * p.width; i < end;) {
+        const int x = static_cast<int>(i / p.height), from = static_cast<int>(i % p.height);
+        const int to = static_cast<int>(std::min<int64_t>(p.height, from + (end - i)));
+        lens.kernel.blurLine(lens.heightScratch.data() + static_cast<size_t>(x) * static_cast<size_t>(p.height),
+                             p.height, from, to, lens.heightMap.data() + mapIndex(x, from, p.width), p.width, scratch);
+        i += to - from;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<fw::RowScratch> makeLensScratch(const fw::RenderState& state) {
+    auto scratch = std::unique_ptr<BlurLines>(new (std::nothrow) BlurLines());
+    if (!scratch) return nullptr;
+    try {
+        scratch->blur.reserve(std::max(state.region.width, state.region.height));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return scratch;
+}
+
+void renderLensRows(fw::RenderState& state, fw::RowScratch* scratch, int pass, int first, int last) {
     auto& lens = *lensSessionOf(*state.session);
+    if ((pass == 2 || pass == 3) && scratch && !lens.previewOff && lens.heightDirty) {
+        BlurScratch& blur = static_cast<BlurLines*>(scratch)->blur;
+        if (pass == 2)
+            horizontalBlurRows(lens, blur, first, last);
+        else
+            verticalBlurRows(lens, blur, first, last);
+        return;
+    }
     for (int y = first; y < last; ++y)
         for (int x = 0; x < state.region.width; ++x) passPixel(state, lens, pass, x, y);
 }

@@ -7,6 +7,8 @@
 // Passes 1 to 3 run only while the height map is dirty.
 #pragma once
 
+#include <memory>
+
 namespace qm::fw {
 struct RenderState;
 class RowScratch;
@@ -30,6 +32,8 @@ void renderLensPass(fw::RenderState& state);
 // The same by rows, on several threads at once, and what the first pixel of
 // a pass did.
 void renderLensRows(fw::RenderState& state, fw::RowScratch* scratch, int pass, int first, int last);
+// A worker's blur buffers, for lines as long as the region's longer side.
+std::unique_ptr<fw::RowScratch> makeLensScratch(const fw::RenderState& state);
 void beginLensPass(fw::RenderState& state, int pass);
 
 }  // namespace qm::lumivex

@@ -15,7 +15,7 @@ const fw::FilterDescription kFilter{
     .name = "Lumivex", .format = kRecordFormat, .registryKey = "Software\\Quillmere\\Lumivex",
     .defaultPosition = 2, .passCount = 5, .variant = fw::earlierVariant(0, true),
     .prepare = prepareLens, .renderPass = renderLensPass,
-    .rows = {.renderRows = renderLensRows, .beginPass = beginLensPass}, .beginSession = beginLensSession,
+    .rows = {.renderRows = renderLensRows, .makeScratch = makeLensScratch, .beginPass = beginLensPass}, .beginSession = beginLensSession,
     .settings = kSettings,
     .dialog = {.run = fw::runFilterDialog, .createControls = createDialogControls, .title = "Lumivex ",
                .version = "1.20", .places = &kDialogPlaces, .command = dialogCommand}

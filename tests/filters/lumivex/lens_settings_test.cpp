@@ -89,6 +89,39 @@ TEST(LumivexKernel, BlurMatchesTheTapByTapSumOnLongAndShortLines) {
     }
 }
 
+TEST(LumivexKernel, WholeLinesGiveWhatEachPositionAloneGives) {
+    // Keys from the narrowest kernel to the widest, lines shorter and longer
+    // than the kernel, and runs that start and end inside the line.
+    uint32_t seed = 11;
+    bool boxes = false, taps = false;
+    for (const int n : {0, 57, 200, 300, 500, 2000, 2666, 4000}) {
+        BlurKernel k;
+        k.ensure(n, 100);
+        (k.usesBoxes() ? boxes : taps) = true;
+        for (const int length : {1, 2, 9, 300, 1024, 1500, 6000}) {
+            std::vector<int16_t> line(static_cast<size_t>(length));
+            for (size_t i = 0; i < line.size(); ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                // Mostly heights, with runs of the 16-bit extremes.
+                const int kind = static_cast<int>(i / 97 % 4);
+                line[i] = static_cast<int16_t>(kind == 1 ? 32767 : kind == 2 ? -32768 : static_cast<int>(seed >> 21));
+            }
+            BlurScratch scratch;
+            scratch.reserve(length);
+            for (const auto& [from, to] : {std::pair{0, length}, std::pair{length / 3, length - length / 4}}) {
+                std::vector<int16_t> out(static_cast<size_t>(2 * std::max(to - from, 0)), 7);
+                k.blurLine(line.data(), length, from, to, out.data(), 2, scratch);
+                for (int p = from; p < to; ++p) {
+                    ASSERT_EQ(out[static_cast<size_t>(2 * (p - from))], static_cast<int16_t>(k.blurAt(line.data(), length, p)))
+                        << "key " << n << ", length " << length << " at " << p;
+                    ASSERT_EQ(out[static_cast<size_t>(2 * (p - from)) + 1], 7) << "between the steps";
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(boxes && taps) << "both ways of summing are covered";
+}
+
 TEST(LumivexSettings, KnobPositionsGiveTheirAngles) {
     struct Case {
         KnobPoint knob;
