@@ -80,7 +80,10 @@ inline Rgb samplePattern(const PixelView& p, int64_t row, int64_t column) {
     auto split = [](int64_t pos, int size, int& i0, int& i1, int& frac) {
         const int64_t shifted = pos - 16;
         const int64_t whole = shifted >= 0 ? shifted / 64 : -((-shifted + 63) / 64);
-        i0 = static_cast<int>(((whole % size) + size) % size);
+        // One remainder: a second one to fold negatives is a second division.
+        int64_t wrapped = whole % size;
+        if (wrapped < 0) wrapped += size;
+        i0 = static_cast<int>(wrapped);
         i1 = i0 + 1 == size ? 0 : i0 + 1;
         frac = static_cast<int>(shifted & 63);
     };

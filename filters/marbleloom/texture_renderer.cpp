@@ -344,12 +344,11 @@ void renderTextureRows(fw::RenderState& state, fw::RowScratch* scratch, int pass
             case 1:
                 for (int x = 0; x < r.width; ++x) luminancePixel(*ts, r, x, y);
                 break;
-            case 2: {
-                int64_t sum = 0;
-                for (int x = 0; x < r.width; ++x) sum += reliefPixel(*ts, r, x, y);
-                ts->rowTextureSums[static_cast<size_t>(y)] = sum;
+            case 2:
+                ts->rowTextureSums[static_cast<size_t>(y)] =
+                    reliefRow(ts->tables.kernel, ts->luminance.data(), r.width, r.height, y,
+                              ts->relief.data() + static_cast<size_t>(y) * static_cast<size_t>(r.width));
                 break;
-            }
             case 3:
                 computeMeanRow(*ts, mean.columnSums.data(), mean.meanRow.data(), r, y,
                                mean.builtRow < 0 || mean.builtRow != y - 1);

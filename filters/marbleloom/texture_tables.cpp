@@ -1,5 +1,7 @@
 #include "filters/marbleloom/texture_tables.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -91,10 +93,72 @@ ReliefCell reliefAt(const ReliefKernel& k, const uint16_t* luminance, int width,
     return cell;
 }
 
-const std::array<uint8_t, 16384>& fourthRoots() {
-    static const std::array<uint8_t, 16384> table = [] {
-        std::array<uint8_t, 16384> t{};
-        for (size_t k = 0; k < t.size(); ++k) t[k] = static_cast<uint8_t>(std::pow(static_cast<double>(k), 0.25));
+namespace {
+
+// The sums of eight cells side by side in 32-bit lanes, every tap inside the
+// map; reliefRow checks that the kernel's weights keep them in range.
+__attribute__((target("avx2"))) void reliefEight(const ReliefKernel& k, const uint16_t* centre, int width,
+                                                 int32_t (&sums)[3][8]) {
+    const auto* roots = reinterpret_cast<const int*>(fourthRoots().data());
+    const __m256i indexBits = _mm256_set1_epi32(0x3FFF), byte = _mm256_set1_epi32(0xFF);
+    __m256i ring = _mm256_setzero_si256(), first = ring, second = ring;
+    for (const ReliefTap& t : k.taps) {
+        const ptrdiff_t offset = static_cast<ptrdiff_t>(t.dy) * width + t.dx;
+        const __m256i a = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(centre + offset)));
+        const __m256i b = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(centre - offset)));
+        const __m256i diff = _mm256_sub_epi32(a, b);
+        const __m256i index = _mm256_and_si256(_mm256_abs_epi32(diff), indexBits);
+        const __m256i root = _mm256_and_si256(_mm256_i32gather_epi32(roots, index, 1), byte);
+        ring = _mm256_add_epi32(ring, _mm256_mullo_epi32(root, _mm256_set1_epi32(t.ring)));
+        if (t.first) first = _mm256_add_epi32(first, _mm256_mullo_epi32(diff, _mm256_set1_epi32(t.first)));
+        if (t.second) second = _mm256_add_epi32(second, _mm256_mullo_epi32(diff, _mm256_set1_epi32(t.second)));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums[0]), ring);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums[1]), first);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums[2]), second);
+}
+
+// Every ring sum (roots up to 11) and gradient sum (differences up to 65535)
+// within 32 bits: the weights are not negative, so their totals bound them.
+bool fitsLanes(const ReliefKernel& k) {
+    constexpr int64_t limit = int64_t{1} << 31;
+    for (const ReliefTap& t : k.taps)
+        if (t.ring < 0 || t.first < 0 || t.second < 0) return false;
+    return int64_t{k.ringSum} * 12 < limit && int64_t{k.firstSum} * 65536 < limit &&
+           int64_t{k.secondSum} * 65536 < limit;
+}
+
+}  // namespace
+
+int64_t reliefRow(const ReliefKernel& k, const uint16_t* luminance, int width, int height, int y, ReliefCell* cells) {
+    static const bool eightAtOnce = __builtin_cpu_supports("avx2");
+    const int reach = k.rings - 1;
+    int64_t textures = 0;
+    int x = 0;
+    if (eightAtOnce && y >= reach && y < height - reach && fitsLanes(k)) {
+        for (; x < std::min(reach, width); ++x)
+            textures += (cells[x] = reliefAt(k, luminance, width, height, x, y)).texture;
+        const uint16_t* row = luminance + static_cast<ptrdiff_t>(y) * width;
+        for (; x + 8 <= width - reach; x += 8) {
+            int32_t sums[3][8];
+            reliefEight(k, row + x, width, sums);
+            for (int i = 0; i < 8; ++i) {
+                ReliefCell& cell = cells[x + i];
+                cell.texture = static_cast<int16_t>(50 * int64_t{sums[0][i]} / k.ringSum);
+                cell.first = static_cast<int16_t>(int64_t{sums[1][i]} / k.firstSum);
+                cell.second = static_cast<int16_t>(int64_t{sums[2][i]} / k.secondSum);
+                textures += cell.texture;
+            }
+        }
+    }
+    for (; x < width; ++x) textures += (cells[x] = reliefAt(k, luminance, width, height, x, y)).texture;
+    return textures;
+}
+
+const std::array<uint8_t, kFourthRoots + 3>& fourthRoots() {
+    static const std::array<uint8_t, kFourthRoots + 3> table = [] {
+        std::array<uint8_t, kFourthRoots + 3> t{};
+        for (size_t k = 0; k < kFourthRoots; ++k) t[k] = static_cast<uint8_t>(std::pow(static_cast<double>(k), 0.25));
         return t;
     }();
     return table;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -36,8 +37,15 @@ struct ReliefCell {
 ReliefCell reliefAt(const ReliefKernel& k, const uint16_t* luminance, int width, int height, int x, int y,
                     bool clampAlways = false);
 
-// trunc(k^0.25) for k = 0..16383.
-const std::array<uint8_t, 16384>& fourthRoots();
+// The relief of row y into cells[0 .. width - 1], as reliefAt gives it, with
+// eight cells at a time where the taps stay inside; answers the sum of the
+// row's textures.
+int64_t reliefRow(const ReliefKernel& k, const uint16_t* luminance, int width, int height, int y, ReliefCell* cells);
+
+// trunc(k^0.25) for k = 0..16383, and three spare zeros: a 32-bit gather at
+// the last entry stays inside.
+constexpr size_t kFourthRoots = 16384;
+const std::array<uint8_t, kFourthRoots + 3>& fourthRoots();
 // l + ((l^2 / 64) l / 64) / 64 for l = 0..2047.
 const std::array<int32_t, 2048>& weightCurve();
 

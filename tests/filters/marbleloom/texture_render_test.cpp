@@ -112,7 +112,7 @@ TEST(TextureTables, ReliefKernel) {
     EXPECT_EQ(makeReliefKernel(0).rings, 4);
 }
 
-TEST(TextureTables, ReliefInsideTheMarginIsTheClampedRelief) {
+TEST(TextureTables, ReliefInsideTheMarginAndInLanesIsTheClampedRelief) {
     // The bundled photograph's R + G + B, and maps smaller than the kernel,
     // for the narrowest and some wider kernels.
     host::Image photo;
@@ -131,15 +131,35 @@ TEST(TextureTables, ReliefInsideTheMarginIsTheClampedRelief) {
                     luminance[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
                         static_cast<uint16_t>(sum);
                 }
-            int differing = 0;
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x) {
-                    const ReliefCell fast = reliefAt(k, luminance.data(), width, height, x, y);
-                    const ReliefCell plain = reliefAt(k, luminance.data(), width, height, x, y, true);
-                    differing += fast.texture != plain.texture || fast.first != plain.first ||
-                                 fast.second != plain.second;
+            // And a copy with the full 16-bit range added in a corner, which
+            // the lanes must hold as well.
+            std::vector<uint16_t> extreme = luminance;
+            uint32_t seed = 5;
+            for (int y = 0; y < height / 2; ++y)
+                for (int x = 0; x < width / 2; ++x) {
+                    seed = seed * 1664525u + 1013904223u;
+                    extreme[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                        static_cast<uint16_t>(seed >> 16);
                 }
-            EXPECT_EQ(differing, 0);
+            for (const std::vector<uint16_t>* map : {&luminance, &extreme}) {
+                int differing = 0;
+                std::vector<ReliefCell> row(static_cast<size_t>(width));
+                for (int y = 0; y < height; ++y) {
+                    // The interior path, the whole row in lanes, and its texture sum.
+                    const int64_t textures = reliefRow(k, map->data(), width, height, y, row.data());
+                    int64_t plainTextures = 0;
+                    for (int x = 0; x < width; ++x) {
+                        const ReliefCell plain = reliefAt(k, map->data(), width, height, x, y, true);
+                        plainTextures += plain.texture;
+                        for (const ReliefCell& got :
+                             {reliefAt(k, map->data(), width, height, x, y), row[static_cast<size_t>(x)]})
+                            differing += got.texture != plain.texture || got.first != plain.first ||
+                                         got.second != plain.second;
+                    }
+                    EXPECT_EQ(textures, plainTextures) << "row " << y;
+                }
+                EXPECT_EQ(differing, 0);
+            }
         }
 }
 
