@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,21 +35,33 @@ struct PixelView {
     }
 };
 
+// n x 255 / d, truncated, for 0 <= n <= d <= 255 and d > 0, without a
+// division (four a pixel and layer add up): with m = ceil(2^24 / d), the
+// error of m is below d, so (x m) >> 24 is x / d for every x below 2^16.
+inline int times255Over(int n, int d) {
+    static constexpr std::array<uint32_t, 256> reciprocals = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t k = 1; k < 256; ++k) t[k] = ((1u << 24) + k - 1) / k;
+        return t;
+    }();
+    return static_cast<int>((uint64_t(static_cast<uint32_t>(n) * 255u) * reciprocals[static_cast<size_t>(d)]) >> 24);
+}
+
 // Each quotient truncates on its own, in the order red, green, blue is max.
-inline Hsv rgbToHsv(int r, int g, int b) {
+inline Hsv rgbToHsv(uint8_t r, uint8_t g, uint8_t b) {
     const int mx = std::max({r, g, b});
     const int mn = std::min({r, g, b});
     Hsv out;
     out.v = mx;
     if (mx == 0 || mx == mn) return out;
     const int d = mx - mn;
-    out.s = d * 255 / mx;
+    out.s = times255Over(d, mx);
     if (r == mx)
-        out.h = (mx - b) * 255 / d - (mx - g) * 255 / d;
+        out.h = times255Over(mx - b, d) - times255Over(mx - g, d);
     else if (g == mx)
-        out.h = (mx - r) * 255 / d - (mx - b) * 255 / d + 512;
+        out.h = times255Over(mx - r, d) - times255Over(mx - b, d) + 512;
     else
-        out.h = (mx - g) * 255 / d - (mx - r) * 255 / d + 1024;
+        out.h = times255Over(mx - g, d) - times255Over(mx - r, d) + 1024;
     return out;
 }
 

@@ -2,6 +2,7 @@
 // framework's final pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -161,6 +162,30 @@ TEST(TextureTables, ReliefInsideTheMarginAndInLanesIsTheClampedRelief) {
                 EXPECT_EQ(differing, 0);
             }
         }
+}
+
+TEST(TextureTables, HsvOfEveryColourIsTheOneOfPlainDivisions) {
+    int wrong = 0;
+    for (int r = 0; r < 256; ++r)
+        for (int g = 0; g < 256; ++g)
+            for (int b = 0; b < 256; ++b) {
+                const int mx = std::max({r, g, b}), mn = std::min({r, g, b}), d = mx - mn;
+                Hsv plain;
+                plain.v = mx;
+                if (mx != 0 && d != 0) {
+                    plain.s = d * 255 / mx;
+                    if (r == mx)
+                        plain.h = (mx - b) * 255 / d - (mx - g) * 255 / d;
+                    else if (g == mx)
+                        plain.h = (mx - r) * 255 / d - (mx - b) * 255 / d + 512;
+                    else
+                        plain.h = (mx - g) * 255 / d - (mx - r) * 255 / d + 1024;
+                }
+                const Hsv got = rgbToHsv(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b));
+                if ((got.h != plain.h || got.s != plain.s || got.v != plain.v) && ++wrong <= 3)
+                    ADD_FAILURE() << r << "," << g << "," << b << ": " << got.h << " " << got.s << " instead of "
+                                  << plain.h << " " << plain.s;
+            }
 }
 
 TEST(TextureTables, CurvesAndSelection) {
