@@ -82,9 +82,8 @@ __attribute__((target_clones("avx2", "default"))) int32_t BlurKernel::blurAt(con
     return static_cast<int32_t>((6 * sum) / (wsum + 1));
 }
 
-
 void BlurScratch::reserve(int length) {
-    prefix.resize(static_cast<size_t>(std::max(length, 0)) + 2 * BlurKernel::kCentre + 3);
+    prefix.resize(static_cast<size_t>(std::max(length, 0)) + 2 * BlurKernel::kCentre + 3);  // blurLine's room
     sums.resize(kBlurBlock);
 }
 
@@ -93,7 +92,8 @@ __attribute__((target_clones("avx2", "default"))) void BlurKernel::blurLine(cons
                                                                              int from, int to, int16_t* out,
                                                                              ptrdiff_t outStep,
                                                                              BlurScratch& scratch) const {
-    if (!useBoxes_) {
+    const size_t room = static_cast<size_t>(std::max(length, 0)) + 2 * kCentre + 3;
+    if (!useBoxes_ || scratch.prefix.size() < room || scratch.sums.size() < static_cast<size_t>(kBlurBlock)) {
         for (int p = from; p < to; ++p) out[(p - from) * outStep] = static_cast<int16_t>(blurAt(line, length, p));
         return;
     }
