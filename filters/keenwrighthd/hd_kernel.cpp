@@ -408,148 +408,167 @@ void HdKernel::releasePlanes() { planes_.release(); }
 
 namespace {
 
-// Eight bytes as eight 32-bit lanes.
-__attribute__((target("avx2"))) inline __m256i loadEight(const uint8_t* at) {
-    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)));
-}
+// What the lanes read: the planes, the row's steps and the kernel's tables.
+struct LaneInputs {
+    const LanePlanes* planes;
+    const LanePlanes::Step* steps;
+    const int32_t* cost;       // capped, 256 x 256
+    const int32_t* flatReach;  // by centre value
+    const int* weight;         // by ring
+    const int* width;          // by ring
+    int rings;
+};
+using Planes = LanePlanes;
 
-__attribute__((target("avx2"))) inline __m256i lanes(const int32_t* values) {
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
-}
+}  // namespace
 
+// The walk in eight 32-bit lanes of AVX2 registers.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+namespace {
+
+using Lanes = __m256i;
+using Mask = __m256i;  // all ones in the lanes it holds
+constexpr int kLanes = 8;
+
+inline Lanes bytes(const uint8_t* at) { return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))); }
+inline Lanes ints(const int32_t* at) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(at)); }
+inline void store(int32_t* at, Lanes v) { _mm256_store_si256(reinterpret_cast<__m256i*>(at), v); }
+inline Lanes splat(int v) { return _mm256_set1_epi32(v); }
+inline Lanes add(Lanes a, Lanes b) { return _mm256_add_epi32(a, b); }
+inline Lanes sub(Lanes a, Lanes b) { return _mm256_sub_epi32(a, b); }
+inline Lanes mul(Lanes a, Lanes b) { return _mm256_mullo_epi32(a, b); }
+inline Lanes absolute(Lanes a) { return _mm256_abs_epi32(a); }
+inline Lanes times4(Lanes a) { return _mm256_slli_epi32(a, 2); }
+inline Lanes times256(Lanes a) { return _mm256_slli_epi32(a, 8); }
+inline Mask allLanes() { return _mm256_set1_epi32(-1); }
+inline Mask greater(Lanes a, Lanes b) { return _mm256_cmpgt_epi32(a, b); }
+inline Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
+inline Mask both(Mask a, Mask b) { return _mm256_and_si256(a, b); }
+inline bool anyOf(Mask m) { return !_mm256_testz_si256(m, m); }
+inline Lanes keep(Mask m, Lanes v) { return _mm256_and_si256(m, v); }
+inline Lanes costOf(const int32_t* table, Lanes index) { return _mm256_i32gather_epi32(table, index, 4); }
 // Lanes whose sample differs from the centre by more than the reach.
-__attribute__((target("avx2"))) inline __m256i beyondReach(__m256i sample, __m256i centre, __m256i reach) {
-    return _mm256_cmpgt_epi32(_mm256_abs_epi32(_mm256_sub_epi32(sample, centre)), reach);
-}
-
+inline Mask beyondReach(Lanes sample, Lanes centre, Lanes reach) { return greater(absolute(sub(sample, centre)), reach); }
 // numerator / divisor rounded down, for numerators below 2^31 and divisors
 // of 1 .. 2^24 whose quotients stay below 2^20: the float quotient is then
 // off by less than 1, and one step either way puts it right.
-__attribute__((target("avx2"))) inline __m256i divideLanes(__m256i numerator, __m256i divisor) {
-    __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), _mm256_cvtepi32_ps(divisor)));
-    const __m256i rest = _mm256_sub_epi32(numerator, _mm256_mullo_epi32(q, divisor));
-    q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_setzero_si256(), rest));  // rest < 0: one less
-    return _mm256_sub_epi32(q, _mm256_cmpgt_epi32(rest, _mm256_sub_epi32(divisor, _mm256_set1_epi32(1))));
+inline Lanes divide(Lanes numerator, Lanes divisor) {
+    Lanes q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), _mm256_cvtepi32_ps(divisor)));
+    const Lanes rest = sub(numerator, mul(q, divisor));
+    q = add(q, greater(splat(0), rest));               // rest < 0: one less
+    return sub(q, greater(rest, sub(divisor, splat(1))));  // rest >= divisor: one more
 }
-
-// Eight 32-bit lanes added to eight 64-bit sums.
-__attribute__((target("avx2"))) inline void accumulateWide(int64_t (&sums)[2][4], __m256i v) {
-    __m256i* at = reinterpret_cast<__m256i*>(sums);
+// The lanes added to kLanes 64-bit sums.
+inline void accumulate(int64_t* sums, Lanes v) {
+    auto* at = reinterpret_cast<__m256i*>(sums);
     _mm256_store_si256(at, _mm256_add_epi64(_mm256_load_si256(at), _mm256_cvtepi32_epi64(_mm256_castsi256_si128(v))));
     _mm256_store_si256(at + 1, _mm256_add_epi64(_mm256_load_si256(at + 1),
                                                 _mm256_cvtepi32_epi64(_mm256_extracti128_si256(v, 1))));
 }
 
-}  // namespace
+#include "filters/keenwrighthd/hd_walk_lanes.inc"
 
-__attribute__((target("avx2"))) void divideEight(const int32_t* numerators, const int32_t* divisors,
-                                                 int32_t* quotients) {
-    const __m256i q = divideLanes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(numerators)),
-                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(divisors)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(quotients), q);
+}  // namespace
+}  // namespace avx2
+#pragma GCC pop_options
+
+// The same walk in sixteen lanes of AVX-512 registers, with masks in mask
+// registers. GCC 12 warns about the undefined registers inside its own
+// AVX-512 headers.
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+namespace avx512 {
+namespace {
+
+using Lanes = __m512i;
+using Mask = __mmask16;
+constexpr int kLanes = 16;
+
+inline Lanes bytes(const uint8_t* at) { return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))); }
+inline Lanes ints(const int32_t* at) { return _mm512_load_si512(at); }
+inline void store(int32_t* at, Lanes v) { _mm512_store_si512(at, v); }
+inline Lanes splat(int v) { return _mm512_set1_epi32(v); }
+inline Lanes add(Lanes a, Lanes b) { return _mm512_add_epi32(a, b); }
+inline Lanes sub(Lanes a, Lanes b) { return _mm512_sub_epi32(a, b); }
+inline Lanes mul(Lanes a, Lanes b) { return _mm512_mullo_epi32(a, b); }
+inline Lanes absolute(Lanes a) { return _mm512_abs_epi32(a); }
+inline Lanes times4(Lanes a) { return _mm512_slli_epi32(a, 2); }
+inline Lanes times256(Lanes a) { return _mm512_slli_epi32(a, 8); }
+inline Mask allLanes() { return 0xFFFF; }
+inline Mask greater(Lanes a, Lanes b) { return _mm512_cmpgt_epi32_mask(a, b); }
+inline Mask either(Mask a, Mask b) { return static_cast<Mask>(a | b); }
+inline Mask both(Mask a, Mask b) { return static_cast<Mask>(a & b); }
+inline bool anyOf(Mask m) { return m != 0; }
+inline Lanes keep(Mask m, Lanes v) { return _mm512_maskz_mov_epi32(m, v); }
+inline Lanes costOf(const int32_t* table, Lanes index) { return _mm512_i32gather_epi32(index, table, 4); }
+inline Mask beyondReach(Lanes sample, Lanes centre, Lanes reach) { return greater(absolute(sub(sample, centre)), reach); }
+// As the eight lanes divide (see there).
+inline Lanes divide(Lanes numerator, Lanes divisor) {
+    Lanes q = _mm512_cvttps_epi32(_mm512_div_ps(_mm512_cvtepi32_ps(numerator), _mm512_cvtepi32_ps(divisor)));
+    const Lanes rest = sub(numerator, mul(q, divisor));
+    q = _mm512_mask_sub_epi32(q, greater(splat(0), rest), q, splat(1));
+    return _mm512_mask_add_epi32(q, greater(rest, sub(divisor, splat(1))), q, splat(1));
+}
+inline void accumulate(int64_t* sums, Lanes v) {
+    _mm512_store_si512(sums, _mm512_add_epi64(_mm512_load_si512(sums), _mm512_cvtepi32_epi64(_mm512_castsi512_si256(v))));
+    _mm512_store_si512(sums + 8, _mm512_add_epi64(_mm512_load_si512(sums + 8),
+                                                  _mm512_cvtepi32_epi64(_mm512_extracti64x4_epi64(v, 1))));
 }
 
-// walk<true> with clamped samples, for the eight pixels from (column, row),
-// in the lanes of AVX2 registers. Each lane walks until its own walk ends; a
-// lane that has ended goes on with the others and keeps nothing.
-__attribute__((target("avx2"))) void HdKernel::smoothEight(const int16_t* work, const Planes::Step* steps, int column, int row,
-                                                           Smoothed* out) const {
-    const int w = width_;
-    const uint8_t* planeR = planes_.plane(0);
-    const uint8_t* planeG = planes_.plane(1);
-    const uint8_t* planeB = planes_.plane(2);
-    // The centres from work: the planes' last column holds the clamped one.
-    const int16_t* centre = work + (static_cast<size_t>(row) * static_cast<size_t>(w) + static_cast<size_t>(column)) * 3;
-    alignas(32) int32_t centres[3][8], reaches[3][8], flat[8];
-    for (int l = 0; l < 8; ++l) {
-        flat[l] = 0;
-        for (int c = 0; c < 3; ++c) {
-            const int v = centre[3 * l + c];
-            centres[c][l] = v;
-            reaches[c][l] = flatReach_[static_cast<size_t>(v)];
-            flat[l] += 2 * cappedCost_[static_cast<size_t>(v) * 257];
-        }
-    }
-    const __m256i cr = lanes(centres[0]), cg = lanes(centres[1]), cb = lanes(centres[2]);
-    const __m256i reachR = lanes(reaches[0]), reachG = lanes(reaches[1]), reachB = lanes(reaches[2]);
-    const __m256i flatCost = lanes(flat);
-    // Each lane's row of the cost table.
-    const __m256i baseR = _mm256_slli_epi32(cr, 8), baseG = _mm256_slli_epi32(cg, 8), baseB = _mm256_slli_epi32(cb, 8);
-    const int* table = cappedCost_.data();
-    const int rings = static_cast<int>(entries_.size() / kDirections);
-    const __m256i floor = _mm256_set1_epi32(kBudgetFloor - 1);
+#include "filters/keenwrighthd/hd_walk_lanes.inc"
 
-    alignas(32) int64_t wide[7][2][4] = {};  // total R G B, asymmetry R G B, weight
-    for (int k = 0; k < kDirections; ++k) {
-        __m256i budget = _mm256_set1_epi32(kBudget);
-        __m256i walking = _mm256_set1_epi32(-1);
-        __m256i weightSum = _mm256_setzero_si256();
-        __m256i plus[3] = {}, minus[3] = {};
-        for (int j = 0; j < rings; ++j) {
-            const Planes::Step& e = steps[static_cast<size_t>(j * kDirections + k)];
-            const auto [plusAt, minusAt] = planes_.places(e, column);
-            const __m256i pr = loadEight(planeR + plusAt), pg = loadEight(planeG + plusAt),
-                          pb = loadEight(planeB + plusAt);
-            const __m256i mr = loadEight(planeR + minusAt), mg = loadEight(planeG + minusAt),
-                          mb = loadEight(planeB + minusAt);
-            const __m256i asymmetry = _mm256_abs_epi32(
-                _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(pr, pg), pb),
-                                 _mm256_add_epi32(_mm256_add_epi32(mr, mg), mb)));
-            const __m256i divisor = _mm256_add_epi32(_mm256_slli_epi32(asymmetry, 2), _mm256_set1_epi32(100));
-            const __m256i numerator = _mm256_mullo_epi32(budget, _mm256_set1_epi32(rings_.weight[static_cast<size_t>(j)]));
-            const __m256i weight = divideLanes(numerator, divisor);
-            // Where every sample lies within its centre's flat reach, the
-            // step costs what six samples equal to the centre cost.
-            const __m256i beyond = _mm256_or_si256(
-                _mm256_or_si256(_mm256_or_si256(beyondReach(pr, cr, reachR), beyondReach(mr, cr, reachR)),
-                                _mm256_or_si256(beyondReach(pg, cg, reachG), beyondReach(mg, cg, reachG))),
-                _mm256_or_si256(beyondReach(pb, cb, reachB), beyondReach(mb, cb, reachB)));
-            __m256i cost = flatCost;
-            if (!_mm256_testz_si256(beyond, beyond))
-                cost = _mm256_add_epi32(
-                    _mm256_add_epi32(_mm256_add_epi32(_mm256_i32gather_epi32(table, _mm256_add_epi32(baseR, pr), 4),
-                                                      _mm256_i32gather_epi32(table, _mm256_add_epi32(baseR, mr), 4)),
-                                     _mm256_add_epi32(_mm256_i32gather_epi32(table, _mm256_add_epi32(baseG, pg), 4),
-                                                      _mm256_i32gather_epi32(table, _mm256_add_epi32(baseG, mg), 4))),
-                    _mm256_add_epi32(_mm256_i32gather_epi32(table, _mm256_add_epi32(baseB, pb), 4),
-                                     _mm256_i32gather_epi32(table, _mm256_add_epi32(baseB, mb), 4)));
-            budget = _mm256_sub_epi32(budget, _mm256_mullo_epi32(cost, _mm256_set1_epi32(rings_.width[static_cast<size_t>(j)])));
-            walking = _mm256_and_si256(walking, _mm256_cmpgt_epi32(budget, floor));
-            if (_mm256_testz_si256(walking, walking)) break;
-            const __m256i omega = _mm256_and_si256(weight, walking);
-            weightSum = _mm256_add_epi32(weightSum, omega);
-            plus[0] = _mm256_add_epi32(plus[0], _mm256_mullo_epi32(omega, pr));
-            plus[1] = _mm256_add_epi32(plus[1], _mm256_mullo_epi32(omega, pg));
-            plus[2] = _mm256_add_epi32(plus[2], _mm256_mullo_epi32(omega, pb));
-            minus[0] = _mm256_add_epi32(minus[0], _mm256_mullo_epi32(omega, mr));
-            minus[1] = _mm256_add_epi32(minus[1], _mm256_mullo_epi32(omega, mg));
-            minus[2] = _mm256_add_epi32(minus[2], _mm256_mullo_epi32(omega, mb));
-        }
-        for (int c = 0; c < 3; ++c) {
-            accumulateWide(wide[c], _mm256_add_epi32(plus[c], minus[c]));
-            accumulateWide(wide[3 + c], _mm256_abs_epi32(_mm256_sub_epi32(plus[c], minus[c])));
-        }
-        accumulateWide(wide[6], weightSum);
-    }
-    for (int l = 0; l < 8; ++l) {
-        WalkSums sums;
-        for (int c = 0; c < 3; ++c) {
-            sums.total[c] = wide[c][l / 4][l % 4];
-            sums.asymmetry[c] = wide[3 + c][l / 4][l % 4];
-        }
-        sums.weight = wide[6][l / 4][l % 4];
-        out[l] = finishWalk(sums, centre + 3 * l);
-    }
+}  // namespace
+}  // namespace avx512
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+
+namespace {
+
+// The widest lanes this processor has: 16, 8 or none.
+int laneCount() {
+    static const int lanes = __builtin_cpu_supports("avx512f") ? 16 : __builtin_cpu_supports("avx2") ? 8 : 0;
+    return lanes;
+}
+
+}  // namespace
+
+bool divideInLanes(int lanes, const int32_t* numerators, const int32_t* divisors, int32_t* quotients) {
+    if (lanes > laneCount()) return false;
+    if (lanes == 16) avx512::divideInLanes(numerators, divisors, quotients);
+    else if (lanes == 8) avx2::divideInLanes(numerators, divisors, quotients);
+    else return false;
+    return true;
 }
 
 void HdKernel::smoothRow(const int16_t* work, int row, Smoothed* out) const {
-    static const bool eightAtOnce = __builtin_cpu_supports("avx2");
+    const int lanes = laneCount();
+    const int16_t* line = work + static_cast<size_t>(row) * static_cast<size_t>(width_) * 3;
     int x = 0;
-    if (eightAtOnce && !planes_.empty()) {
+    if (lanes > 0 && !planes_.empty()) {
         // Where each entry's samples lie in the planes for this row.
         std::vector<Planes::Step> steps;
         planes_.stepsFor(entries_, row, steps);
-        for (; x + 8 <= width_; x += 8) smoothEight(work, steps.data(), x, row, out + x);
+        const LaneInputs in{&planes_,           steps.data(),         cappedCost_.data(),
+                            flatReach_.data(), rings_.weight.data(), rings_.width.data(),
+                            static_cast<int>(entries_.size() / kDirections)};
+        WalkSums sums[16];
+        auto finish = [&](int count) {
+            for (int l = 0; l < count; ++l) out[x + l] = finishWalk(sums[l], line + 3 * (x + l));
+        };
+        if (lanes == 16)
+            for (; x + 16 <= width_; x += 16) {
+                avx512::walkLanes(in, x, line + 3 * x, sums);
+                finish(16);
+            }
+        for (; x + 8 <= width_; x += 8) {
+            avx2::walkLanes(in, x, line + 3 * x, sums);
+            finish(8);
+        }
     }
     for (; x < width_; ++x) out[x] = smoothPixel(work, x, row);
 }

@@ -97,6 +97,9 @@ struct SmoothingKey {
     bool operator==(const SmoothingKey&) const = default;
 };
 
+// The planes the lanes read; groups of up to 16 lanes.
+using LanePlanes = fw::ClampedPlanes<uint8_t, 16>;
+
 class HdKernel {
 public:
     HdKernel();
@@ -118,8 +121,9 @@ public:
     Smoothed smoothPixel(const int16_t* work, int column, int row) const;
 
     // The same for every pixel of a row, into out[0 .. width). After
-    // loadPlanes(work), on processors with AVX2, eight neighbours at a time
-    // walk in the lanes of a register, each as smoothPixel would.
+    // loadPlanes(work), on processors with AVX-512 or AVX2, sixteen or eight
+    // neighbours at a time walk in the lanes of a register, each as
+    // smoothPixel would.
     void smoothRow(const int16_t* work, int row, Smoothed* out) const;
     // The planes the lanes read: the colours of work once more, a byte each,
     // R, G, B apart, every row widened by clamped columns. releasePlanes()
@@ -132,8 +136,7 @@ private:
     Smoothed walk(const int16_t* work, std::size_t centre, Sample sample) const;
     template <typename Sample>
     Smoothed walkWith(const int16_t* work, std::size_t centre, Sample sample) const;
-    using Planes = fw::ClampedPlanes<uint8_t>;
-    void smoothEight(const int16_t* work, const Planes::Step* steps, int column, int row, Smoothed* out) const;
+    using Planes = LanePlanes;
 
     SmoothingKey last_;
     int dirty_ = 1;
@@ -164,9 +167,10 @@ inline uint32_t divideBy(uint32_t numerator, const Reciprocal& r) {
     return static_cast<uint32_t>((numerator * r.multiplier) >> r.shift);
 }
 
-// Eight quotients, rounded down, as the walk's lanes divide a step's weight
-// (numerators below 2^31, quotients below 2^20). Needs AVX2.
-void divideEight(const int32_t* numerators, const int32_t* divisors, int32_t* quotients);
+// `lanes` (8 or 16) quotients, rounded down, as the walk's lanes divide a
+// step's weight (numerators below 2^31, quotients below 2^20); false, with
+// nothing done, where the processor has no such lanes (AVX2, AVX-512).
+bool divideInLanes(int lanes, const int32_t* numerators, const int32_t* divisors, int32_t* quotients);
 
 // The 16 reserved coefficients' weighted sum (they are all zero).
 double reservedFingerprint();

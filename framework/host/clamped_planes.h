@@ -13,10 +13,10 @@
 
 namespace qm::fw {
 
-template <typename Sample>
+template <typename Sample, int Pad = 8>
 class ClampedPlanes {
 public:
-    static constexpr int kPad = 8;
+    static constexpr int kPad = Pad;
 
     // Each entry's sample rows for one row of the walk: plane offsets of the
     // clamped rows y + dy and y - dy, and the entry's column offset.

@@ -3,6 +3,7 @@
 // long double one.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 
@@ -79,47 +80,54 @@ TEST(HdFastPaths, WholeRowsGiveWhatEachPixelAloneGives) {
 }
 
 TEST(HdFastPaths, TheLanesDivideEveryWeightAWalkMeetsExactly) {
-    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
     // Every ring weight of a preview's, a 1600- and a 6000-wide final pass's
     // reach and of reaches whose numerators pass 2^24 (where floats round),
-    // times every budget a walking lane can hold, over every divisor.
-    int differing = 0;
-    for (int q : {500, 888, 3333, 9000, 14000}) {
-        const Rings rings = buildRings(q);
-        for (int j = 0; j < rings.walkRings; ++j)
-            for (int budget = kBudgetFloor; budget <= kBudget; ++budget) {
-                const int32_t numerator = rings.weight[static_cast<size_t>(j)] * budget;
-                if (numerator / 100 >= 1 << 20) continue;  // the lanes are not used there
-                for (int a = 0; a <= kMaxAsymmetry; a += 8) {
-                    int32_t n[8], d[8], got[8];
-                    for (int l = 0; l < 8; ++l) {
-                        n[l] = numerator;
-                        d[l] = 4 * std::min(a + l, kMaxAsymmetry) + 100;
+    // times every budget a walking lane can hold, over every divisor; in the
+    // eight and the sixteen lanes this processor has.
+    int32_t probe[16] = {};
+    for (const int lanes : {8, 16}) {
+        if (!divideInLanes(lanes, probe, probe, probe)) {
+            std::printf("no %d-lane division on this processor\n", lanes);
+            continue;
+        }
+        SCOPED_TRACE(std::to_string(lanes) + " lanes");
+        int differing = 0;
+        int32_t n[16], d[16], got[16];
+        for (int q : {500, 888, 3333, 9000, 14000}) {
+            const Rings rings = buildRings(q);
+            for (int j = 0; j < rings.walkRings; ++j)
+                for (int budget = kBudgetFloor; budget <= kBudget; ++budget) {
+                    const int32_t numerator = rings.weight[static_cast<size_t>(j)] * budget;
+                    if (numerator / 100 >= 1 << 20) continue;  // the lanes are not used there
+                    for (int a = 0; a <= kMaxAsymmetry; a += lanes) {
+                        for (int l = 0; l < lanes; ++l) {
+                            n[l] = numerator;
+                            d[l] = 4 * std::min(a + l, kMaxAsymmetry) + 100;
+                        }
+                        divideInLanes(lanes, n, d, got);
+                        for (int l = 0; l < lanes; ++l) differing += got[l] != n[l] / d[l];
                     }
-                    divideEight(n, d, got);
-                    for (int l = 0; l < 8; ++l) differing += got[l] != n[l] / d[l];
                 }
-            }
-    }
-    // Exact multiples and their neighbours where floats cannot hold the
-    // numerator, up to the largest quotient the lanes take.
-    for (int a = 0; a <= kMaxAsymmetry; ++a) {
-        const int64_t divisor = 4 * a + 100;
-        for (int64_t k : {int64_t{1} << 14, (int64_t{1} << 24) / divisor + 1, (int64_t{1} << 26) / divisor + 3,
-                          (int64_t{1} << 20) - 1})
-            for (int64_t shift = -1; shift <= 1; ++shift) {
-                const int64_t numerator = k * divisor + shift;
-                if (numerator >= int64_t{1} << 31 || numerator / divisor >= 1 << 20) continue;
-                int32_t n[8], d[8], got[8];
-                for (int l = 0; l < 8; ++l) {
-                    n[l] = static_cast<int32_t>(numerator);
-                    d[l] = static_cast<int32_t>(divisor);
+        }
+        // Exact multiples and their neighbours where floats cannot hold the
+        // numerator, up to the largest quotient the lanes take.
+        for (int a = 0; a <= kMaxAsymmetry; ++a) {
+            const int64_t divisor = 4 * a + 100;
+            for (int64_t k : {int64_t{1} << 14, (int64_t{1} << 24) / divisor + 1, (int64_t{1} << 26) / divisor + 3,
+                              (int64_t{1} << 20) - 1})
+                for (int64_t shift = -1; shift <= 1; ++shift) {
+                    const int64_t numerator = k * divisor + shift;
+                    if (numerator >= int64_t{1} << 31 || numerator / divisor >= 1 << 20) continue;
+                    for (int l = 0; l < lanes; ++l) {
+                        n[l] = static_cast<int32_t>(numerator);
+                        d[l] = static_cast<int32_t>(divisor);
+                    }
+                    divideInLanes(lanes, n, d, got);
+                    for (int l = 0; l < lanes; ++l) differing += got[l] != numerator / divisor;
                 }
-                divideEight(n, d, got);
-                differing += got[0] != numerator / divisor;
-            }
+        }
+        EXPECT_EQ(differing, 0);
     }
-    EXPECT_EQ(differing, 0);
 }
 
 TEST(HdFastPaths, ToneInDoublesGivesTheLongDoubleResult) {
