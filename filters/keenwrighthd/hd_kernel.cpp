@@ -211,14 +211,17 @@ std::array<int32_t, 3> tonePixel(const ToneParams& p, const std::array<int32_t, 
     // are sums of non-negative terms, and every step errs by a few units in
     // 2^-53 relative to its value; differences of the 15-bit inputs are at
     // least 1/32767 or exactly 0. A base is exactly 0 in both precisions
-    // where the source channel is 0, and at least 2^-19 otherwise. So away
-    // from exponents near 0 (and, to be safe, tiny non-zero bases) the result
-    // is within 32767 x 2^-40 of the long double one, far inside the margin
+    // where the source channel is 0, and at least 2^-19 otherwise. The
+    // exponent, a sum of a few terms below 10, errs by less than 2^-45, which
+    // moves a power of a base of 2^-19 or more by a factor within 13.2 x 2^-45
+    // of 1. So (with, to be safe, tiny non-zero bases left out) the result is
+    // within 32767 x 2^-40 of the long double one, far inside the margin
     // below: a value whose margin band holds no integer truncates, and
-    // limits, alike.
+    // limits, alike. Only the sign of the exponent must be sure as well,
+    // since 0 to a power is 0 or 1 by that sign alone.
     constexpr double kMargin = 1.0 / 4096;
     const ToneValues<double> v = toneIn<double>(p, source, smoothed, mask);
-    bool sure = !v.power || std::fabs(v.exponent) >= 1.0 / 16;
+    bool sure = !v.power || std::fabs(v.exponent) >= 0x1p-30;
     std::array<int32_t, 3> result{};
     for (size_t c = 0; c < 3 && sure; ++c) {
         const double out = v.out[c];

@@ -160,5 +160,23 @@ TEST(HdFastPaths, ToneInDoublesGivesTheLongDoubleResult) {
                         ++compared;
                     }
                 }
+    // Strong lifts of the shadows, where the exponent passes through 0 as
+    // the shadow weight rises: every dark level, grey and with a channel at 0
+    // (whose power is 0 or 1 by the exponent's sign alone).
+    for (int shadows : {150, 200}) {
+        Controls c;
+        c.contrast = 200;
+        c.highlights = 200;
+        c.shadows = shadows;
+        c.softness = 0;
+        const ToneParams p = toneParams(settingsOf(c));
+        for (int v = 0; v <= 16383; ++v)
+            for (const std::array<int32_t, 3>& x :
+                 {std::array<int32_t, 3>{v, v, v}, std::array<int32_t, 3>{0, v, v}, std::array<int32_t, 3>{v, 0, 16383 - v}})
+                for (const std::array<int32_t, 3>& sm : {x, std::array<int32_t, 3>{v / 2, v, 16383}}) {
+                    differing += tonePixel(p, x, sm, 255) != tonePixelExtended(p, x, sm, 255);
+                    ++compared;
+                }
+    }
     EXPECT_EQ(differing, 0) << "of " << compared;
 }
