@@ -425,9 +425,9 @@ using Planes = LanePlanes;
 
 }  // namespace
 
-// The walk in eight 32-bit lanes of AVX2 registers.
-#pragma GCC push_options
-#pragma GCC target("avx2")
+// The walk in eight 32-bit lanes of AVX2 registers. Every function of the
+// set carries the set's target (both compilers honour the attribute).
+#define QM_LANES __attribute__((target("avx2")))
 namespace avx2 {
 namespace {
 
@@ -435,36 +435,36 @@ using Lanes = __m256i;
 using Mask = __m256i;  // all ones in the lanes it holds
 constexpr int kLanes = 8;
 
-inline Lanes bytes(const uint8_t* at) { return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))); }
-inline Lanes ints(const int32_t* at) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(at)); }
-inline void store(int32_t* at, Lanes v) { _mm256_store_si256(reinterpret_cast<__m256i*>(at), v); }
-inline Lanes splat(int v) { return _mm256_set1_epi32(v); }
-inline Lanes add(Lanes a, Lanes b) { return _mm256_add_epi32(a, b); }
-inline Lanes sub(Lanes a, Lanes b) { return _mm256_sub_epi32(a, b); }
-inline Lanes mul(Lanes a, Lanes b) { return _mm256_mullo_epi32(a, b); }
-inline Lanes absolute(Lanes a) { return _mm256_abs_epi32(a); }
-inline Lanes times4(Lanes a) { return _mm256_slli_epi32(a, 2); }
-inline Lanes times256(Lanes a) { return _mm256_slli_epi32(a, 8); }
-inline Mask allLanes() { return _mm256_set1_epi32(-1); }
-inline Mask greater(Lanes a, Lanes b) { return _mm256_cmpgt_epi32(a, b); }
-inline Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
-inline Mask both(Mask a, Mask b) { return _mm256_and_si256(a, b); }
-inline bool anyOf(Mask m) { return !_mm256_testz_si256(m, m); }
-inline Lanes keep(Mask m, Lanes v) { return _mm256_and_si256(m, v); }
-inline Lanes costOf(const int32_t* table, Lanes index) { return _mm256_i32gather_epi32(table, index, 4); }
+QM_LANES inline Lanes bytes(const uint8_t* at) { return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))); }
+QM_LANES inline Lanes ints(const int32_t* at) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(at)); }
+QM_LANES inline void store(int32_t* at, Lanes v) { _mm256_store_si256(reinterpret_cast<__m256i*>(at), v); }
+QM_LANES inline Lanes splat(int v) { return _mm256_set1_epi32(v); }
+QM_LANES inline Lanes add(Lanes a, Lanes b) { return _mm256_add_epi32(a, b); }
+QM_LANES inline Lanes sub(Lanes a, Lanes b) { return _mm256_sub_epi32(a, b); }
+QM_LANES inline Lanes mul(Lanes a, Lanes b) { return _mm256_mullo_epi32(a, b); }
+QM_LANES inline Lanes absolute(Lanes a) { return _mm256_abs_epi32(a); }
+QM_LANES inline Lanes times4(Lanes a) { return _mm256_slli_epi32(a, 2); }
+QM_LANES inline Lanes times256(Lanes a) { return _mm256_slli_epi32(a, 8); }
+QM_LANES inline Mask allLanes() { return _mm256_set1_epi32(-1); }
+QM_LANES inline Mask greater(Lanes a, Lanes b) { return _mm256_cmpgt_epi32(a, b); }
+QM_LANES inline Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
+QM_LANES inline Mask both(Mask a, Mask b) { return _mm256_and_si256(a, b); }
+QM_LANES inline bool anyOf(Mask m) { return !_mm256_testz_si256(m, m); }
+QM_LANES inline Lanes keep(Mask m, Lanes v) { return _mm256_and_si256(m, v); }
+QM_LANES inline Lanes costOf(const int32_t* table, Lanes index) { return _mm256_i32gather_epi32(table, index, 4); }
 // Lanes whose sample differs from the centre by more than the reach.
-inline Mask beyondReach(Lanes sample, Lanes centre, Lanes reach) { return greater(absolute(sub(sample, centre)), reach); }
+QM_LANES inline Mask beyondReach(Lanes sample, Lanes centre, Lanes reach) { return greater(absolute(sub(sample, centre)), reach); }
 // numerator / divisor rounded down, for numerators below 2^31 and divisors
 // of 1 .. 2^24 whose quotients stay below 2^20: the float quotient is then
 // off by less than 1, and one step either way puts it right.
-inline Lanes divide(Lanes numerator, Lanes divisor) {
+QM_LANES inline Lanes divide(Lanes numerator, Lanes divisor) {
     Lanes q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), _mm256_cvtepi32_ps(divisor)));
     const Lanes rest = sub(numerator, mul(q, divisor));
     q = add(q, greater(splat(0), rest));               // rest < 0: one less
     return sub(q, greater(rest, sub(divisor, splat(1))));  // rest >= divisor: one more
 }
 // The lanes added to kLanes 64-bit sums.
-inline void accumulate(int64_t* sums, Lanes v) {
+QM_LANES inline void accumulate(int64_t* sums, Lanes v) {
     auto* at = reinterpret_cast<__m256i*>(sums);
     _mm256_store_si256(at, _mm256_add_epi64(_mm256_load_si256(at), _mm256_cvtepi32_epi64(_mm256_castsi256_si128(v))));
     _mm256_store_si256(at + 1, _mm256_add_epi64(_mm256_load_si256(at + 1),
@@ -475,16 +475,17 @@ inline void accumulate(int64_t* sums, Lanes v) {
 
 }  // namespace
 }  // namespace avx2
-#pragma GCC pop_options
+#undef QM_LANES
 
 // The same walk in sixteen lanes of AVX-512 registers, with masks in mask
 // registers. GCC 12 warns about the undefined registers inside its own
 // AVX-512 headers.
-#pragma GCC push_options
-#pragma GCC target("avx512f")
+#define QM_LANES __attribute__((target("avx512f")))
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 namespace avx512 {
 namespace {
 
@@ -492,32 +493,32 @@ using Lanes = __m512i;
 using Mask = __mmask16;
 constexpr int kLanes = 16;
 
-inline Lanes bytes(const uint8_t* at) { return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))); }
-inline Lanes ints(const int32_t* at) { return _mm512_load_si512(at); }
-inline void store(int32_t* at, Lanes v) { _mm512_store_si512(at, v); }
-inline Lanes splat(int v) { return _mm512_set1_epi32(v); }
-inline Lanes add(Lanes a, Lanes b) { return _mm512_add_epi32(a, b); }
-inline Lanes sub(Lanes a, Lanes b) { return _mm512_sub_epi32(a, b); }
-inline Lanes mul(Lanes a, Lanes b) { return _mm512_mullo_epi32(a, b); }
-inline Lanes absolute(Lanes a) { return _mm512_abs_epi32(a); }
-inline Lanes times4(Lanes a) { return _mm512_slli_epi32(a, 2); }
-inline Lanes times256(Lanes a) { return _mm512_slli_epi32(a, 8); }
-inline Mask allLanes() { return 0xFFFF; }
-inline Mask greater(Lanes a, Lanes b) { return _mm512_cmpgt_epi32_mask(a, b); }
-inline Mask either(Mask a, Mask b) { return static_cast<Mask>(a | b); }
-inline Mask both(Mask a, Mask b) { return static_cast<Mask>(a & b); }
-inline bool anyOf(Mask m) { return m != 0; }
-inline Lanes keep(Mask m, Lanes v) { return _mm512_maskz_mov_epi32(m, v); }
-inline Lanes costOf(const int32_t* table, Lanes index) { return _mm512_i32gather_epi32(index, table, 4); }
-inline Mask beyondReach(Lanes sample, Lanes centre, Lanes reach) { return greater(absolute(sub(sample, centre)), reach); }
+QM_LANES inline Lanes bytes(const uint8_t* at) { return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))); }
+QM_LANES inline Lanes ints(const int32_t* at) { return _mm512_load_si512(at); }
+QM_LANES inline void store(int32_t* at, Lanes v) { _mm512_store_si512(at, v); }
+QM_LANES inline Lanes splat(int v) { return _mm512_set1_epi32(v); }
+QM_LANES inline Lanes add(Lanes a, Lanes b) { return _mm512_add_epi32(a, b); }
+QM_LANES inline Lanes sub(Lanes a, Lanes b) { return _mm512_sub_epi32(a, b); }
+QM_LANES inline Lanes mul(Lanes a, Lanes b) { return _mm512_mullo_epi32(a, b); }
+QM_LANES inline Lanes absolute(Lanes a) { return _mm512_abs_epi32(a); }
+QM_LANES inline Lanes times4(Lanes a) { return _mm512_slli_epi32(a, 2); }
+QM_LANES inline Lanes times256(Lanes a) { return _mm512_slli_epi32(a, 8); }
+QM_LANES inline Mask allLanes() { return 0xFFFF; }
+QM_LANES inline Mask greater(Lanes a, Lanes b) { return _mm512_cmpgt_epi32_mask(a, b); }
+QM_LANES inline Mask either(Mask a, Mask b) { return static_cast<Mask>(a | b); }
+QM_LANES inline Mask both(Mask a, Mask b) { return static_cast<Mask>(a & b); }
+QM_LANES inline bool anyOf(Mask m) { return m != 0; }
+QM_LANES inline Lanes keep(Mask m, Lanes v) { return _mm512_maskz_mov_epi32(m, v); }
+QM_LANES inline Lanes costOf(const int32_t* table, Lanes index) { return _mm512_i32gather_epi32(index, table, 4); }
+QM_LANES inline Mask beyondReach(Lanes sample, Lanes centre, Lanes reach) { return greater(absolute(sub(sample, centre)), reach); }
 // As the eight lanes divide (see there).
-inline Lanes divide(Lanes numerator, Lanes divisor) {
+QM_LANES inline Lanes divide(Lanes numerator, Lanes divisor) {
     Lanes q = _mm512_cvttps_epi32(_mm512_div_ps(_mm512_cvtepi32_ps(numerator), _mm512_cvtepi32_ps(divisor)));
     const Lanes rest = sub(numerator, mul(q, divisor));
     q = _mm512_mask_sub_epi32(q, greater(splat(0), rest), q, splat(1));
     return _mm512_mask_add_epi32(q, greater(rest, sub(divisor, splat(1))), q, splat(1));
 }
-inline void accumulate(int64_t* sums, Lanes v) {
+QM_LANES inline void accumulate(int64_t* sums, Lanes v) {
     _mm512_store_si512(sums, _mm512_add_epi64(_mm512_load_si512(sums), _mm512_cvtepi32_epi64(_mm512_castsi512_si256(v))));
     _mm512_store_si512(sums + 8, _mm512_add_epi64(_mm512_load_si512(sums + 8),
                                                   _mm512_cvtepi32_epi64(_mm512_extracti64x4_epi64(v, 1))));
@@ -527,8 +528,10 @@ inline void accumulate(int64_t* sums, Lanes v) {
 
 }  // namespace
 }  // namespace avx512
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
-#pragma GCC pop_options
+#endif
+#undef QM_LANES
 
 namespace {
 
