@@ -40,8 +40,11 @@ public:
         int fds[2];
         if (pipe(fds) != 0) return false;
         fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        // -noreset: an X server resets when its last client leaves, and a
+        // client arriving during the reset is refused; the probe below is
+        // such a last client.
         std::vector<std::string> args{program, "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                      "1280x1024x24", "-nolisten", "tcp"};
+                                      "1280x1024x24", "-nolisten", "tcp", "-noreset"};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
