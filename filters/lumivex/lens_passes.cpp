@@ -135,6 +135,9 @@ void refractionPass(const fw::RenderState& state, LensSession& lens, int x, int 
 
 namespace {
 
+// Passes 1 to 3 rebuild the height map only while it is dirty and shown.
+bool heightMapDue(const LensSession& lens) { return !lens.previewOff && lens.heightDirty; }
+
 // Pass p at the loop's (x, y); the height map is marked clean when pass 4 begins.
 void passPixel(const fw::RenderState& state, LensSession& lens, int pass, int x, int y) {
     switch (pass) {
@@ -148,7 +151,7 @@ void passPixel(const fw::RenderState& state, LensSession& lens, int pass, int x,
         case 1:
         case 2:
         case 3:
-            if (lens.previewOff || !lens.heightDirty) return;
+            if (!heightMapDue(lens)) return;
             if (pass == 1)
                 heightPass(state, lens, x, y);
             else if (pass == 2)
@@ -217,7 +220,7 @@ std::unique_ptr<fw::RowScratch> makeLensScratch(const fw::RenderState& state) {
 
 void renderLensRows(fw::RenderState& state, fw::RowScratch* scratch, int pass, int first, int last) {
     auto& lens = *lensSessionOf(*state.session);
-    if ((pass == 2 || pass == 3) && scratch && !lens.previewOff && lens.heightDirty) {
+    if ((pass == 2 || pass == 3) && scratch && heightMapDue(lens)) {
         BlurScratch& blur = static_cast<BlurLines*>(scratch)->blur;
         if (pass == 2)
             horizontalBlurRows(lens, blur, first, last);

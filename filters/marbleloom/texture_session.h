@@ -24,7 +24,6 @@ namespace qm::marbleloom {
 // What the dialog shows in its preview area.
 enum class DialogView { Preview, PatternViewer, PatternEditor };
 
-// One pixel of the relief analysis.
 struct TextureSession : fw::FilterData {
     PatternLibrary library;
     std::array<PatternSlot, 3> layers;  // layers 1, 2, 3

@@ -1,9 +1,9 @@
 // Colour planes for walks that read clamped neighbours in vector lanes: the
 // R, G, B values of a work buffer (three a pixel, row-major) apart, every row
-// widened by kPad clamped columns on each side. A group of kPad lanes whose
-// first column is limited to -kPad .. width - 1 then reads exactly what the
-// clamped coordinates max(min(x, width - 2), 0) and max(min(y, height - 2), 0)
-// name, as the filters' border bands do.
+// widened by kPad clamped columns on each side. A group of up to kPad lanes
+// whose first column is limited to -kPad .. width - 1 then reads exactly what
+// the clamped coordinates max(min(x, width - 2), 0) and
+// max(min(y, height - 2), 0) name, as the filters' border bands do.
 #pragma once
 
 #include <algorithm>
@@ -25,7 +25,7 @@ public:
         int dx = 0;
     };
 
-    // Images narrower than one group of lanes get no planes (empty()).
+    // Images narrower than kPad get no planes (empty()).
     void load(const int16_t* work, int width, int height) {
         if (width < kPad || height < 1) return release();
         width_ = width;

@@ -35,10 +35,10 @@ struct AreaWalk {
     int64_t S = 1;                // s in units
     int used = 0;                 // samples read before the last output completes
 
-    AreaWalk(int count, long double s, int outCount) {
+    AreaWalk(int count, float s, int outCount) {
         // The preview copy never asks for more outputs than samples; beyond
         // 2^31 neither would fit an int.
-        if (count <= 0 || outCount <= 0 || !(s >= 1) || s >= 2147483648.0L) return;
+        if (count <= 0 || outCount <= 0 || !(s >= 1) || s >= 2147483648.0f) return;
         int e = 0;
         std::frexp(s, &e);
         const int k = std::max(0, 24 - e);
@@ -74,7 +74,7 @@ uint8_t copySample(const uint8_t* p, bool sixteenBit) {
 // of the copy's columns into `out` (sample index (j x outStride + i) x outStep),
 // a scratch row at a time with every column's sum side by side.
 template <class ReadSample>
-void reduce(int W, int H, long double s, int outW, int outH, uint8_t* scratch, int32_t rowStep,
+void reduce(int W, int H, float s, int outW, int outH, uint8_t* scratch, int32_t rowStep,
             ReadSample readSample, uint8_t* out, int outStride, int outStep) {
     const AreaWalk across(W, s, outW), down(H, s, outH);
     for (int r = 0; r < H; ++r) {
@@ -218,7 +218,7 @@ bool makePreviewCopy(const HostImage& image, uint8_t* scratch, int32_t scratchSt
     if (preview.copy.size() < areaPixels * static_cast<size_t>(std::max(preview.planes, 0)))
         return false;
 
-    const long double s = scale >= 1.0f ? static_cast<long double>(scale) : 1.0L;
+    const float s = scale >= 1.0f ? scale : 1.0f;
     const CopySize full = previewCopySize(W, H, scale);
     const int outW = std::min(full.width, preview.width);
     const int outH = std::min(full.height, preview.height);
